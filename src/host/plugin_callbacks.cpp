@@ -1,0 +1,137 @@
+// The library entry and the sixteen callbacks the host drives the plug-in through. Every
+// callback uses the standard-call convention with the host's argument count; a wrong count
+// would corrupt the host's stack.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "capture/selected_text.h"
+#include "capture/subclass.h"
+#include "host/guarded.h"
+#include "host/host_api.h"
+#include "host/host_texts.h"
+#include "host/menu_integration.h"
+#include "host/module.h"
+#include "settings/settings_store.h"
+#include "settings/setup_dialog.h"
+
+namespace cvt {
+
+HINSTANCE ModuleHandle = nullptr;
+
+namespace {
+
+constexpr int kComposingEditorId = 103;
+
+// Offsets of the four text fields of the host's information record.
+constexpr std::size_t kInfoNameOffset = 0;
+constexpr std::size_t kInfoVendorOffset = 80;
+constexpr std::size_t kInfoVersionOffset = 160;
+constexpr std::size_t kInfoDescriptionOffset = 240;
+
+void CopyInfoText(void* record, std::size_t offset, const char* text) {
+    std::memcpy(static_cast<char*>(record) + offset, text, std::strlen(text) + 1);
+}
+
+}  // namespace
+
+// Depth-first, each window before its descendants; the first match ends the search and a
+// matching window's own descendants are not searched.
+void FindChildById(HWND parent, int identifier, HWND* found) {
+    for (HWND child = FindWindowExA(parent, nullptr, nullptr, nullptr); child != nullptr;
+         child = FindWindowExA(parent, child, nullptr, nullptr)) {
+        if (*found != nullptr) return;
+        if (GetWindowLongA(child, GWL_ID) == identifier) {
+            *found = child;
+        } else {
+            FindChildById(child, identifier, found);
+        }
+    }
+}
+
+}  // namespace cvt
+
+using namespace cvt;
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
+    ModuleHandle = module;
+    if (reason == DLL_PROCESS_ATTACH) {
+        return Guarded<BOOL>(FALSE, [] { return BindHostApi() ? TRUE : FALSE; });
+    }
+    return TRUE;
+}
+
+int WINAPI CVC_OnStart() {
+    return Guarded(0, [] {
+        HWND handles[4] = {};
+        GetWindowHandlesFunction getWindowHandles = HostGetWindowHandles();
+        if (getWindowHandles != nullptr &&
+            getWindowHandles(&handles[0], &handles[1], &handles[2], &handles[3])) {
+            InstallSubclass(handles[3]);  // the message view
+        }
+        EnsureSettingDefault(kSettingConfirm, 1);
+        EnsureSettingDefault(kSettingTripleClick, 1);
+        EnsureSettingDefault(kSettingFile, 1);
+        EnsureSettingDefault(kSettingPreserve, 0);
+        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
+        InitCommonControlsEx(&controls);
+        return 0;
+    });
+}
+
+int WINAPI CVC_OnExit() {
+    return Guarded(0, [] {
+        ReleaseSelectedText();
+        return 0;
+    });
+}
+
+int WINAPI CVC_OnMenuInit(HWND window, HMENU menu, int kind) {
+    return Guarded(0, [&] { return OnMenuInit(window, menu, kind); });
+}
+
+int WINAPI CVC_OnOpenFolder(LPARAM) { return 0; }
+int WINAPI CVC_OnOpenMail(LPARAM) { return 0; }
+int WINAPI CVC_OnEveryMinute() { return 0; }
+
+int WINAPI CVC_OnOpenCompose(HWND composingWindow, LPARAM) {
+    return Guarded(0, [&] {
+        if (composingWindow == nullptr) return 0;
+        HWND editor = nullptr;
+        FindChildById(composingWindow, kComposingEditorId, &editor);
+        if (editor != nullptr) InstallSubclass(editor);
+        return 0;
+    });
+}
+
+int WINAPI CVC_OnOutgoing(LPARAM, LPARAM) { return 0; }
+int WINAPI CVC_OnKeyDispatch(LPARAM, LPARAM, LPARAM) { return 0; }
+int WINAPI CVC_OnRetrieve(LPARAM, LPARAM) { return 0; }
+int WINAPI CVC_OnSend(LPARAM) { return 0; }
+int WINAPI CVC_OnFinishRetrieve(LPARAM) { return 0; }
+
+int WINAPI CVC_OnPlugInSetup(HWND owner) {
+    return Guarded(1, [&] {
+        RunSetupDialog(owner);
+        return 1;
+    });
+}
+
+int WINAPI CVC_OnPlugInInfo(void* record) {
+    return Guarded(0, [&] {
+        if (record == nullptr) return 0;
+        CopyInfoText(record, kInfoNameOffset, kPluginName932);
+        CopyInfoText(record, kInfoVendorOffset, kPluginVendor932);
+        CopyInfoText(record, kInfoVersionOffset, kPluginVersion932);
+        CopyInfoText(record, kInfoDescriptionOffset, kPluginDescription932);
+        return 0;
+    });
+}
+
+int WINAPI CVC_OnDragDrop(LPARAM, LPARAM, LPARAM, LPARAM) { return 0; }
+int WINAPI CVC_OnBeforeFilter2(LPARAM, LPARAM, LPARAM, LPARAM) { return 0; }
+
+}  // extern "C"

@@ -1,0 +1,71 @@
+#include "settings/setup_dialog.h"
+
+#include "host/guarded.h"
+#include "host/module.h"
+#include "settings/settings_store.h"
+
+namespace cvt {
+
+namespace {
+
+struct SettingBox {
+    int control;
+    const wchar_t* setting;
+};
+
+// The order in which the boxes are filled and written.
+constexpr SettingBox kSettingBoxes[] = {
+    {1017, kSettingConfirm},
+    {1018, kSettingTripleClick},
+    {1022, kSettingFile},
+    {1020, kSettingPreserve},
+};
+
+void LoadBoxes(HWND dialog) {
+    for (const SettingBox& box : kSettingBoxes) {
+        // Only exactly 1 counts as on; any other stored number shows the box cleared.
+        const UINT state = ReadSetting(box.setting) == 1 ? BST_CHECKED : BST_UNCHECKED;
+        CheckDlgButton(dialog, box.control, state);
+    }
+}
+
+void StoreBoxes(HWND dialog) {
+    for (const SettingBox& box : kSettingBoxes) {
+        WriteSetting(box.setting, IsDlgButtonChecked(dialog, box.control) == BST_CHECKED ? 1 : 0);
+    }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    return Guarded<INT_PTR>(FALSE, [&] {
+        switch (message) {
+            case WM_INITDIALOG:
+                LoadBoxes(dialog);
+                break;
+            case WM_COMMAND:
+                if (LOWORD(wParam) == IDOK) {
+                    StoreBoxes(dialog);
+                    EndDialog(dialog, IDOK);
+                } else if (LOWORD(wParam) == IDCANCEL) {
+                    EndDialog(dialog, IDCANCEL);
+                }
+                break;
+            case WM_CLOSE:
+                EndDialog(dialog, IDCANCEL);
+                break;
+        }
+        return static_cast<INT_PTR>(FALSE);
+    });
+}
+
+INT_PTR RunSetupDialog(HWND owner) {
+    return DialogBoxParamA(ModuleHandle, MAKEINTRESOURCEA(kSetupDialogTemplate), owner,
+                           &SetupDialogProc, 0);
+}
+
+int WINAPI SetupCommand(HWND window, LPARAM) {
+    return Guarded(-1, [&] { return static_cast<int>(RunSetupDialog(window)); });
+}
+
+}  // namespace cvt

@@ -1,0 +1,112 @@
+// The plug-in's face towards the host: names, ordinals, argument bytes, the information
+// record and the start-up and exit callbacks.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "rig/rig.h"
+#include "rig/import_patch.h"
+#include "rig/stack_probe.h"
+
+namespace {
+
+struct ExportCase {
+    int ordinal;
+    const char* name;
+    int arguments;
+};
+
+const ExportCase kExports[] = {
+    {1, "CVC_OnStart", 0},        {2, "CVC_OnExit", 0},          {3, "CVC_OnMenuInit", 3},
+    {4, "CVC_OnOpenFolder", 1},   {5, "CVC_OnOpenMail", 1},      {6, "CVC_OnEveryMinute", 0},
+    {7, "CVC_OnOpenCompose", 2},  {8, "CVC_OnOutgoing", 2},      {9, "CVC_OnKeyDispatch", 3},
+    {10, "CVC_OnRetrieve", 2},    {11, "CVC_OnSend", 1},         {12, "CVC_OnFinishRetrieve", 1},
+    {13, "CVC_OnPlugInSetup", 1}, {14, "CVC_OnPlugInInfo", 1},   {15, "CVC_OnDragDrop", 4},
+    {16, "CVC_OnBeforeFilter2", 4},
+};
+
+TEST(Exports, EachCallbackHasItsOrdinalAndRemovesItsOwnArguments) {
+    rig::CreateSettingsKey();
+    rig::LoadedPlugin plugin;
+    ASSERT_TRUE(plugin);
+    char record[512] = {};
+    // Arguments that make every callback return at once: no window, an unused menu kind, and
+    // a record to fill. The setup dialog is closed by the watcher as soon as it appears.
+    rig::DialogWatcher closer([](HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0); });
+    for (const ExportCase& e : kExports) {
+        SCOPED_TRACE(e.name);
+        void* byName = plugin.Export(e.name);
+        ASSERT_NE(byName, nullptr);
+        FARPROC byOrdinal = GetProcAddress(plugin.module(), MAKEINTRESOURCEA(e.ordinal));
+        EXPECT_EQ(rig::AsAddress(byOrdinal), byName);
+        std::uint32_t arguments[4] = {0, 0, 5, 0};
+        if (e.ordinal == 14) arguments[0] = reinterpret_cast<std::uint32_t>(record);
+        std::uint32_t result = 0xDEADBEEF;
+        EXPECT_EQ(rig_CallAndMeasure(byName, arguments, e.arguments, &result), 4 * e.arguments);
+        EXPECT_EQ(result, e.ordinal == 13 ? 1u : 0u);
+    }
+    // Nothing but the sixteen callbacks is exported, and none under a decorated name.
+    auto* base = reinterpret_cast<BYTE*>(plugin.module());
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    auto* directory = reinterpret_cast<IMAGE_EXPORT_DIRECTORY*>(
+        base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
+    EXPECT_EQ(directory->NumberOfNames, 16u);
+    EXPECT_EQ(directory->NumberOfFunctions, 16u);
+    EXPECT_EQ(directory->Base, 1u);
+}
+
+std::string Cp932(const wchar_t* text) {
+    char bytes[512] = {};
+    const int size = WideCharToMultiByte(932, 0, text, -1, bytes, sizeof(bytes), nullptr, nullptr);
+    return std::string(bytes, static_cast<size_t>(size));  // the NUL included
+}
+
+TEST(PluginInfo, FillsTheFourTextsInShiftJisAndTouchesNothingElse) {
+    rig::LoadedPlugin plugin;
+    ASSERT_TRUE(plugin);
+    auto info = plugin.Get<int(WINAPI*)(void*)>("CVC_OnPlugInInfo");
+    unsigned char record[600];
+    std::memset(record, 0xA5, sizeof(record));
+    EXPECT_EQ(info(record), 0);
+
+    struct Field {
+        size_t offset;
+        std::string bytes;
+    } fields[] = {
+        {0, Cp932(L"Corvel!トリプルクリック～トリベインプラグイン")},
+        {80, Cp932(L"Veltrin")},
+        {160, Cp932(L"1.2")},
+        {240, Cp932(L"トリプルクリックでメールに書かれた\\\\server\\folderのようなサーバー上のフォル"
+                    L"ダを開けるプラグインです。")},
+    };
+    EXPECT_EQ(fields[3].bytes.size(), 102u);  // 101 bytes of text and the NUL
+    EXPECT_EQ(record[341], 0);
+    size_t covered = 0;
+    for (const Field& field : fields) {
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(record) + field.offset, field.bytes.size()),
+                  field.bytes)
+            << "at offset " << field.offset;
+        covered += field.bytes.size();
+    }
+    size_t untouched = 0;
+    for (size_t i = 0; i < sizeof(record); ++i) {
+        bool inField = false;
+        for (const Field& field : fields) {
+            inField = inField || (i >= field.offset && i < field.offset + field.bytes.size());
+        }
+        if (!inField && record[i] == 0xA5) ++untouched;
+    }
+    EXPECT_EQ(untouched, sizeof(record) - covered);
+}
+
+TEST(Exit, CanBeCalledTwice) {
+    rig::LoadedPlugin plugin;
+    ASSERT_TRUE(plugin);
+    auto onExit = plugin.Get<int(WINAPI*)()>("CVC_OnExit");
+    EXPECT_EQ(onExit(), 0);
+    EXPECT_EQ(onExit(), 0);
+}
+
+}  // namespace
