@@ -46,6 +46,7 @@ enable_japanese_locale() {
 prepare_prefix() {
     [ -f "$WINEPREFIX/.cvt-ready" ] && return
     echo "setup: creating the Wine prefix $WINEPREFIX"
+    export LC_ALL="$CVT_WINE_LOCALE"
     rm -rf "$WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"
     wineboot -i >"$CVT_BUILD/wineboot.log" 2>&1 || true

@@ -6,4 +6,5 @@ export WINEPREFIX="${WINEPREFIX:-$CVT_BUILD/wineprefix}"
 export WINEARCH=win32
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-export LC_ALL=ja_JP.UTF-8
+# Wine runs under the Japanese locale (ANSI code page 932); the rig and setup export it.
+CVT_WINE_LOCALE=ja_JP.UTF-8

@@ -34,6 +34,7 @@ if [ -z "${DISPLAY:-}" ]; then
     [ -n "${DISPLAY:-}" ] || { echo "wine-rig: could not start Xvfb" >&2; exit 1; }
 fi
 
+export LC_ALL="$CVT_WINE_LOCALE"
 # A persistent wineserver makes each Wine process start in a fraction of a second.
 wineserver -p >/dev/null 2>&1
 "$@"
