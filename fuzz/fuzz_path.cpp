@@ -1,0 +1,193 @@
+// Extraction, validation, launch building and the menu caption on arbitrary text, checked
+// against straightforward models of the rules and against the launch invariants.
+//
+// Input: one flag byte (bit 0: TrivaneFile on; bits 1-2: menu kind 3, 4, 11, 12), then the
+// text as UTF-16LE. The text is cut at its first NUL and put in a heap buffer that ends with
+// that NUL, so any read past the terminator is out of bounds.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/menu_caption.h"
+#include "open/launch_plan.h"
+#include "open/path_logic.h"
+
+namespace {
+
+using std::u16string;
+
+// Reports the failed line, then aborts so the fuzzer keeps the input.
+#define Check(condition)   \
+    ((condition) ? (void)0 \
+                 : (std::fprintf(stderr, "check failed at line %d\n", __LINE__), std::abort()))
+
+// Models, written as the rules read.
+std::size_t ModelLocate(const u16string& t) {
+    for (std::size_t i = 0; i + 1 < t.size(); ++i) {
+        if (t[i] == u'\\' && t[i + 1] == u'\\') return i;
+    }
+    for (std::size_t i = 0; i + 1 < t.size(); ++i) {
+        if (t[i] == u':' && t[i + 1] == u'\\') return i == 0 ? u16string::npos : i - 1;
+    }
+    return u16string::npos;
+}
+
+u16string ModelTrim(u16string path, bool cut) {
+    if (cut) path = path.substr(0, path.find(u'\r'));
+    const std::size_t bracket = path.rfind(u'>');
+    if (bracket != u16string::npos && bracket + 1 == path.size()) path.pop_back();
+    return path;
+}
+
+bool ModelContains(const u16string& set, const u16string& text) {
+    for (char16_t c : set) {
+        if (text.find(c) != u16string::npos) return true;
+    }
+    return false;
+}
+
+bool ModelValid(const u16string& path) {
+    if (ModelContains(cvt::ForbiddenPathChars, path)) return false;
+    const std::size_t colon = path.rfind(u':');
+    return colon == u16string::npos || colon < 3;
+}
+
+bool ModelNamesFile(const u16string& path) {
+    const std::size_t last = path.rfind(u'\\');
+    if (last == u16string::npos) return false;
+    if (last > 0 && path[last - 1] == u'\\') return false;
+    return path.find(u'.', last) != u16string::npos;
+}
+
+// A heap copy that ends exactly with the NUL.
+std::vector<char16_t> Buffer(const u16string& text) {
+    return std::vector<char16_t>(text.c_str(), text.c_str() + text.size() + 1);
+}
+
+void CheckLaunch(const u16string& path, bool fileOn) {
+    const cvt::LaunchPlan plan = cvt::ChooseLaunch(path.c_str(), fileOn);
+    const std::size_t capacity = cvt::LaunchParameterCapacity(path.size());
+    std::vector<char16_t> parameters(capacity);
+    Check(cvt::FormatLaunchParameters(plan, path.c_str(), parameters.data(), capacity) == cvt::kOk);
+    const u16string text(parameters.data());
+    const bool endsWithBackslash = !path.empty() && path.back() == u'\\';
+    switch (plan.form) {
+        case cvt::LaunchForm::kSelectFile:
+            Check(fileOn && ModelNamesFile(path));
+            Check(text == u"/select," + path);
+            Check(plan.showCommand == 1 && u16string(plan.program) == u"explorer.exe");
+            break;
+        case cvt::LaunchForm::kQuotedFolder: {
+            Check(ModelContains(cvt::QuotingChars, path) || ModelContains(u"%!", path));
+            Check(text == u"\"" + path + (endsWithBackslash ? u"\"" : u"\\\""));
+            // A valid path holds no quote, so these are the only two.
+            std::size_t quotes = 0;
+            for (char16_t c : text) quotes += c == u'"';
+            Check(quotes == 2 && text.front() == u'"' && text.back() == u'"');
+            Check(plan.showCommand == 1 && u16string(plan.program) == u"explorer.exe");
+            break;
+        }
+        case cvt::LaunchForm::kStart: {
+            Check(text == u"/c start " + path + (endsWithBackslash ? u"" : u"\\"));
+            // Nothing in the path that the command interpreter would act on.
+            for (char16_t c : text.substr(9)) {
+                Check(u16string(u"&|<>^\"%! ").find(c) == u16string::npos);
+            }
+            Check(plan.showCommand == 0 && u16string(plan.program) == u"cmd.exe");
+            break;
+        }
+    }
+}
+
+void CheckCaption(const u16string& text, std::uint32_t kind) {
+    std::vector<char16_t> work = Buffer(text);
+    char16_t* path = cvt::LocateMenuPath(work.data());
+    const std::size_t start = ModelLocate(text);
+    if (start == u16string::npos) {
+        Check(path == nullptr);
+        return;
+    }
+    Check(path == work.data() + start);
+    const u16string shown = ModelTrim(text.substr(start), false);
+    Check(u16string(path) == shown);
+    std::vector<char16_t> caption(cvt::kMenuCaptionCapacity);
+    Check(cvt::BuildMenuCaption(path, kind, caption.data()) == cvt::kOk);
+    const std::size_t limit = kind == 11 ? 18 : 30;
+    const bool whole = shown.size() <= limit;
+    u16string expected;
+    for (char16_t c : whole ? shown : shown.substr(0, kind == 11 ? 18 : 29)) {
+        expected += c;
+        if (c == u'&') expected += c;
+    }
+    expected += whole ? u" を開く(&O)" : u"...を開く(&O)";
+    expected += u16string(10, u' ');
+    Check(std::char_traits<char16_t>::length(caption.data()) < cvt::kMenuCaptionCapacity);
+    Check(u16string(caption.data()) == expected);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) return 0;
+    const bool fileOn = (data[0] & 1) != 0;
+    const std::uint32_t kinds[] = {3, 4, 11, 12};
+    const std::uint32_t kind = kinds[(data[0] >> 1) & 3];
+    u16string text;
+    for (std::size_t i = 1; i + 1 < size; i += 2) {
+        const char16_t c = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
+        if (c == u'\0') break;
+        text += c;
+    }
+
+    // LocatePath reads only and agrees with the model.
+    const std::vector<char16_t> pristine = Buffer(text);
+    const char16_t* located = cvt::LocatePath(pristine.data());
+    const std::size_t start = ModelLocate(text);
+    Check(start == u16string::npos ? located == nullptr : located == pristine.data() + start);
+
+    // ExtractPath gives the path inside the buffer, trimmed as the model trims it, and the
+    // same buffer as the three steps taken one by one.
+    std::vector<char16_t> work = Buffer(text);
+    char16_t* path = cvt::ExtractPath(work.data());
+    std::vector<char16_t> stepwise = Buffer(text);
+    char16_t* stepPath = cvt::LocatePath(stepwise.data());
+    if (stepPath != nullptr) {
+        cvt::CutAtCarriageReturn(stepPath);
+        cvt::StripTrailingBracket(stepPath);
+    }
+    Check(work == stepwise);
+    if (start == u16string::npos) {
+        Check(path == nullptr);
+    } else {
+        Check(path == work.data() + start);
+        const u16string expected = ModelTrim(text.substr(start), true);
+        Check(u16string(path) == expected);
+        Check(cvt::ValidatePath(path) == ModelValid(expected));
+        Check(cvt::PathNamesFile(path) == ModelNamesFile(expected));
+        Check(cvt::PathNeedsQuoting(path) == ModelContains(cvt::QuotingChars, expected));
+    }
+    Check(cvt::ContainsAnyOf(u"\u3042:&", pristine.data()) == ModelContains(u"\u3042:&", text));
+
+    // The open command's road on its own copy.
+    std::vector<char16_t> copy(cvt::WorkCopyCapacity(text.size()));
+    char16_t* openPath = nullptr;
+    const cvt::OpenVerdict verdict =
+        cvt::PrepareOpen(pristine.data(), copy.data(), copy.size(), &openPath);
+    if (verdict == cvt::OpenVerdict::kNoPath) {
+        Check(openPath == nullptr);
+        Check(start == u16string::npos || ModelTrim(text.substr(start), true).empty());
+    } else {
+        Check(openPath >= copy.data() && openPath < copy.data() + copy.size());
+        Check(*openPath != u'\0');
+        Check((verdict == cvt::OpenVerdict::kLaunch) == ModelValid(openPath));
+        if (verdict == cvt::OpenVerdict::kLaunch) CheckLaunch(openPath, fileOn);
+    }
+
+    CheckCaption(text, kind);
+    return 0;
+}

@@ -1,0 +1,63 @@
+#include "open/launch_plan.h"
+
+#include "open/path_logic.h"
+
+namespace cvt {
+
+namespace {
+
+bool EndsWithBackslash(const char16_t* path) {
+    if (*path == u'\0') return false;
+    const char16_t* p = path;
+    while (p[1] != u'\0') ++p;
+    return *p == u'\\';
+}
+
+}  // namespace
+
+OpenVerdict PrepareOpen(char16_t* workCopy, char16_t** pathOut) {
+    *pathOut = nullptr;
+    char16_t* path = ExtractPath(workCopy);
+    if (path == nullptr || *path == u'\0') return OpenVerdict::kNoPath;
+    *pathOut = path;
+    return ValidatePath(path) ? OpenVerdict::kLaunch : OpenVerdict::kInvalidPath;
+}
+
+OpenVerdict PrepareOpen(const char16_t* selectedText, char16_t* workCopy, std::size_t workCapacity,
+                        char16_t** pathOut) {
+    *pathOut = nullptr;
+    if (selectedText == nullptr) return OpenVerdict::kNoPath;
+    if (Failed(BoundedCopy(workCopy, workCapacity, selectedText, kCopyWholeString))) {
+        return OpenVerdict::kNoPath;
+    }
+    return PrepareOpen(workCopy, pathOut);
+}
+
+LaunchPlan ChooseLaunch(const char16_t* path, bool fileSettingOn) {
+    if (fileSettingOn && PathNamesFile(path)) {
+        return {LaunchForm::kSelectFile, kExplorerProgram, kShowNormal};
+    }
+    if (PathNeedsQuoting(path) || ContainsAnyOf(InterpreterExpansionChars, path)) {
+        return {LaunchForm::kQuotedFolder, kExplorerProgram, kShowNormal};
+    }
+    return {LaunchForm::kStart, kInterpreterProgram, kHide};
+}
+
+Status FormatLaunchParameters(const LaunchPlan& plan, const char16_t* path, char16_t* buffer,
+                              std::size_t capacity) {
+    if (path == nullptr) return kInvalidArg;
+    const bool endsWithBackslash = EndsWithBackslash(path);
+    switch (plan.form) {
+        case LaunchForm::kSelectFile:
+            return BoundedFormat(buffer, capacity, u"/select,%s", path);
+        case LaunchForm::kQuotedFolder:
+            return BoundedFormat(buffer, capacity, u"\"%s%s", path,
+                                 endsWithBackslash ? u"\"" : u"\\\"");
+        case LaunchForm::kStart:
+            return BoundedFormat(buffer, capacity, u"/c start %s%c", path,
+                                 endsWithBackslash ? u'\0' : u'\\');
+    }
+    return kInvalidArg;
+}
+
+}  // namespace cvt

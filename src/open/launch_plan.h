@@ -1,0 +1,80 @@
+// The pure part of the open command: from a captured selection to the program, window state
+// and parameter text handed to the shell. The Win32 command keeps only the settings reads,
+// the dialogs, the allocations and the ShellExecuteExW call.
+//
+// Road for the Win32 caller:
+//   1. workCopy = new char16_t[WorkCopyCapacity(length of SelectedText)];
+//   2. PrepareOpen(SelectedText, workCopy, capacity, &path): kNoPath -> return silently,
+//      kInvalidPath -> invalid-path message box, kLaunch -> go on with path;
+//   3. fileOn = ReadSetting(TrivaneFile) == 1 (read before the confirmation dialog);
+//      confirmation and progress window;
+//   4. plan = ChooseLaunch(path, fileOn); parameters = new char16_t[LaunchParameterCapacity(
+//      length of path)]; FormatLaunchParameters(plan, path, parameters, that capacity);
+//   5. ShellExecuteExW with verb "open", plan.program, parameters, plan.showCommand.
+#pragma once
+
+#include <cstddef>
+
+#include "common/bounded_text.h"
+
+namespace cvt {
+
+enum class LaunchForm {
+    kSelectFile,    // explorer.exe /select,<path>
+    kQuotedFolder,  // explorer.exe "<path>\"
+    kStart,         // cmd.exe /c start <path>\ (hidden)
+};
+
+struct LaunchPlan {
+    LaunchForm form;
+    const char16_t* program;  // u"explorer.exe" or u"cmd.exe"
+    int showCommand;          // SW_SHOWNORMAL (1) for Explorer, SW_HIDE (0) for cmd.exe
+};
+
+inline constexpr char16_t kExplorerProgram[] = u"explorer.exe";
+inline constexpr char16_t kInterpreterProgram[] = u"cmd.exe";
+inline constexpr char16_t kOpenVerb[] = u"open";
+constexpr int kShowNormal = 1;
+constexpr int kHide = 0;
+
+// Characters the command interpreter expands (%name%, and !name! under delayed expansion).
+// A path holding one never goes through cmd.exe, so mail text cannot name a variable.
+inline constexpr char16_t InterpreterExpansionChars[] = u"%!";
+
+// Work copy of a selection of selectionLength characters, NUL included.
+constexpr std::size_t WorkCopyCapacity(std::size_t selectionLength) { return selectionLength + 1; }
+
+// Parameter buffer for a path of pathLength characters; the longest form needs
+// pathLength + 11, so formatting never cuts the path.
+constexpr std::size_t LaunchParameterCapacity(std::size_t pathLength) { return pathLength + 20; }
+
+enum class OpenVerdict {
+    kNoPath,       // nothing to open; the command ends without a sign
+    kInvalidPath,  // the command shows the invalid-path message
+    kLaunch,       // *pathOut is the path to launch
+};
+
+// Extracts and validates the path in workCopy, trimming it in place. An empty path (a
+// carriage return right before the ":\" pair) opens nothing, like no path at all. *pathOut
+// is set to the path for kLaunch and kInvalidPath, to nullptr for kNoPath.
+OpenVerdict PrepareOpen(char16_t* workCopy, char16_t** pathOut);
+
+// Copies selectedText into workCopy (workCapacity characters, see WorkCopyCapacity) and
+// runs PrepareOpen on it. A failed copy counts as no path.
+OpenVerdict PrepareOpen(const char16_t* selectedText, char16_t* workCopy, std::size_t workCapacity,
+                        char16_t** pathOut);
+
+// The first form that applies: select file (fileSettingOn is TrivaneFile == 1 and the path
+// names a file), quoted folder (the path needs quoting or holds a character of
+// InterpreterExpansionChars), else start.
+LaunchPlan ChooseLaunch(const char16_t* path, bool fileSettingOn);
+
+// Writes the parameters of plan for path with BoundedFormat and returns its status:
+//   kSelectFile   "/select,%s"       path
+//   kQuotedFolder "\"%s%s"           path, then "\"" after a final backslash, else "\\\""
+//   kStart        "/c start %s%c"    path, then '\\' unless the path ends with one
+// The path itself is never changed; an empty path counts as not ending with a backslash.
+Status FormatLaunchParameters(const LaunchPlan& plan, const char16_t* path, char16_t* buffer,
+                              std::size_t capacity);
+
+}  // namespace cvt

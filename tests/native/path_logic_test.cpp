@@ -1,0 +1,209 @@
+#include "open/path_logic.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace cvt {
+namespace {
+
+constexpr std::size_t kNone = std::u16string::npos;
+
+struct ExtractRow {
+    const char* name;
+    std::u16string text;
+    std::size_t start;  // kNone: no path
+    std::u16string path;
+    bool valid;
+    bool namesFile;
+    bool needsQuoting;
+};
+
+void PrintTo(const ExtractRow& row, std::ostream* out) { *out << row.name; }
+
+class ExtractTable : public testing::TestWithParam<ExtractRow> {};
+
+TEST_P(ExtractTable, ExtractsAndJudges) {
+    const ExtractRow& row = GetParam();
+    std::u16string buffer = row.text;
+    char16_t* path = ExtractPath(buffer.data());
+    if (row.start == kNone) {
+        EXPECT_EQ(path, nullptr);
+        EXPECT_EQ(buffer, row.text);
+        return;
+    }
+    ASSERT_NE(path, nullptr);
+    EXPECT_EQ(static_cast<std::size_t>(path - buffer.data()), row.start);
+    EXPECT_EQ(std::u16string(path), row.path);
+    EXPECT_EQ(ValidatePath(path), row.valid);
+    if (!row.valid) return;
+    EXPECT_EQ(PathNamesFile(path), row.namesFile);
+    EXPECT_EQ(PathNeedsQuoting(path), row.needsQuoting);
+}
+
+TEST_P(ExtractTable, LocateFindsTheSameStartAndWritesNothing) {
+    const ExtractRow& row = GetParam();
+    const std::u16string text = row.text;
+    const char16_t* start = LocatePath(text.c_str());
+    if (row.start == kNone) {
+        EXPECT_EQ(start, nullptr);
+    } else {
+        ASSERT_NE(start, nullptr);
+        EXPECT_EQ(static_cast<std::size_t>(start - text.c_str()), row.start);
+    }
+    EXPECT_EQ(text, row.text);
+}
+
+TEST_P(ExtractTable, MatchesLocateCutStripInThatOrder) {
+    const ExtractRow& row = GetParam();
+    std::u16string fused = row.text;
+    std::u16string stepwise = row.text;
+    char16_t* path = LocatePath(stepwise.data());
+    if (path != nullptr) {
+        CutAtCarriageReturn(path);
+        StripTrailingBracket(path);
+    }
+    char16_t* fusedPath = ExtractPath(fused.data());
+    EXPECT_EQ(fusedPath == nullptr, path == nullptr);
+    EXPECT_EQ(fused, stepwise);
+}
+
+const ExtractRow kExtractRows[] = {
+    {"CrLfEndsPath", u"please open \\\\fs01\\share\\reports\r\nthanks", 12,
+     u"\\\\fs01\\share\\reports", true, false, false},
+    {"AngleBrackets", u"<\\\\fs01\\share\\reports>\r\n", 1, u"\\\\fs01\\share\\reports", true,
+     false, false},
+    {"TrailingWordsStay", u"see \\\\fs01\\share\\my docs here", 4, u"\\\\fs01\\share\\my docs here",
+     true, false, true},
+    {"DriveFile", u"C:\\work\\a.txt", 0, u"C:\\work\\a.txt", true, true, false},
+    {"UncWinsOverEarlierDrive", u"on C:\\work and \\\\fs01\\pub", 15, u"\\\\fs01\\pub", true, false,
+     false},
+    {"DriveMarkerAtZero", u":\\work", kNone, u"", false, false, false},
+    {"NoPath", u"no path here", kNone, u"", false, false, false},
+    {"OnlyFirstDriveMarker", u"x :\\ then D:\\data", 1, u" :\\ then D:\\data", false, false, false},
+    {"InnerBracket", u"\\\\fs01\\share\\a>b", 0, u"\\\\fs01\\share\\a>b", false, false, false},
+    {"TwoBrackets", u"\\\\fs01\\share\\a>>", 0, u"\\\\fs01\\share\\a>", false, false, false},
+    {"DoubleQuotes", u"\"\\\\fs01\\share\"", 1, u"\\\\fs01\\share\"", false, false, false},
+    {"LateColon", u"D:\\data\\x:y", 0, u"D:\\data\\x:y", false, false, false},
+    {"ColonAtTwo", u"\\\\:x", 0, u"\\\\:x", true, false, false},
+    {"DigitBeforeColon", u"1:\\x", 0, u"1:\\x", true, false, false},
+    {"AmpersandFolder", u"\\\\fs01\\share\\q&a\\", 0, u"\\\\fs01\\share\\q&a\\", true, false, true},
+    {"DottedHostShare", u"\\\\fs01.corp\\share", 0, u"\\\\fs01.corp\\share", true, false, false},
+    {"DottedHostOnly", u"\\\\fs01.corp", 0, u"\\\\fs01.corp", true, false, false},
+    {"DottedFolder", u"\\\\fs01\\share\\v1.2\\", 0, u"\\\\fs01\\share\\v1.2\\", true, false, false},
+    {"DriveRoot", u"C:\\", 0, u"C:\\", true, false, false},
+    {"LineFeedStays", u"\\\\fs01\\share\\file.txt\nnext", 0, u"\\\\fs01\\share\\file.txt\nnext",
+     true, true, false},
+    // Further cases.
+    {"CarriageReturnBeforeColon", u"ab\r:\\x", 2, u"", true, false, false},
+    {"LineFeedBeforeColon", u"ab\n:\\x", 2, u"\n:\\x", true, false, false},
+    {"LaterDriveIgnoredAfterZero", u":\\a D:\\b", kNone, u"", false, false, false},
+    {"UncAfterLineBreak", u"C:\\a\r\n\\\\srv\\x", 6, u"\\\\srv\\x", true, false, false},
+    {"CarriageReturnBeforeDrive", u"a\rb C:\\x\ry", 4, u"C:\\x", true, false, false},
+    {"ThreeBackslashes", u"a\\\\\\b", 1, u"\\\\\\b", true, false, false},
+    {"SingleBackslash", u"\\x", kNone, u"", false, false, false},
+    {"YenSignsAreNotBackslashes", u"\u00A5\u00A5srv C\uFF1A\\x \uFFE5\uFFE5y", kNone, u"", false,
+     false, false},
+    {"StripAfterCut", u"\\\\s\\a>\r\nb>", 0, u"\\\\s\\a", true, false, false},
+    {"BracketBeforeLineBreak", u"\\\\s\\a>b\r\n", 0, u"\\\\s\\a>b", false, false, false},
+    {"BracketOnly", u"x:\\>", 0, u"x:\\", true, false, false},
+    {"JapaneseAround", u"\u5834\u6240\uFF1A\\\\fs01\\\u5171\u6709\u3002", 3,
+     u"\\\\fs01\\\u5171\u6709\u3002", true, false, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, ExtractTable, testing::ValuesIn(kExtractRows),
+                         [](const testing::TestParamInfo<ExtractRow>& info) {
+                             return info.param.name;
+                         });
+
+TEST(PathLogicTest, CharacterSets) {
+    EXPECT_EQ(std::u16string(ForbiddenPathChars), u"/*?\"<>|");
+    EXPECT_EQ(std::u16string(QuotingChars), u" &^");
+}
+
+TEST(PathLogicTest, NullTextHasNoPath) {
+    EXPECT_EQ(ExtractPath(nullptr), nullptr);
+    EXPECT_EQ(LocatePath(static_cast<const char16_t*>(nullptr)), nullptr);
+}
+
+TEST(PathLogicTest, CutAtCarriageReturnOnlyLooksForCarriageReturn) {
+    std::u16string text = u"a\tb\nc\rd\re";
+    CutAtCarriageReturn(text.data());
+    EXPECT_EQ(std::u16string(text.c_str()), u"a\tb\nc");
+    std::u16string none = u"abc";
+    CutAtCarriageReturn(none.data());
+    EXPECT_EQ(none, u"abc");
+}
+
+TEST(PathLogicTest, StripTrailingBracketRemovesOneFinalBracket) {
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u"a>>", u"a>"}, {u"a>b", u"a>b"}, {u">", u""}, {u"", u""}, {u"a", u"a"}};
+    for (const auto& [input, expected] : cases) {
+        std::u16string text = input;
+        StripTrailingBracket(text.data());
+        EXPECT_EQ(std::u16string(text.c_str()), expected) << "input size " << input.size();
+    }
+}
+
+struct ContainsRow {
+    std::u16string set;
+    std::u16string text;
+    bool expected;
+};
+
+TEST(PathLogicTest, ContainsAnyOf) {
+    const ContainsRow rows[] = {
+        {u"", u"abc", false},
+        {u"abc", u"", false},
+        {u"xyz", u"abc", false},
+        {u"xyc", u"abc", true},
+        {u"\u3042", u"a\u3042", true},
+        {u"B", u"\u3042", false},  // same low byte, different character
+        {u"\u3042", u"B", false},
+        {u"&", u"q&a", true},
+    };
+    for (const ContainsRow& row : rows) {
+        EXPECT_EQ(ContainsAnyOf(row.set.c_str(), row.text.c_str()), row.expected)
+            << "set size " << row.set.size() << ", text size " << row.text.size();
+    }
+}
+
+TEST(PathLogicTest, ValidateRejectsEachForbiddenCharacter) {
+    for (const char16_t* c = ForbiddenPathChars; *c != u'\0'; ++c) {
+        const std::u16string path = std::u16string(u"\\\\srv\\a") + *c + u"b";
+        EXPECT_FALSE(ValidatePath(path.c_str())) << static_cast<int>(*c);
+    }
+}
+
+TEST(PathLogicTest, ValidateColonPositions) {
+    EXPECT_TRUE(ValidatePath(u""));
+    EXPECT_TRUE(ValidatePath(u":ab\\"));
+    EXPECT_TRUE(ValidatePath(u"a:b\\"));
+    EXPECT_TRUE(ValidatePath(u"ab:\\"));
+    EXPECT_TRUE(ValidatePath(u"a::\\"));
+    EXPECT_FALSE(ValidatePath(u"abc:"));
+    EXPECT_FALSE(ValidatePath(u"a:\\b:c"));
+    // Characters above ASCII that share a low byte with a forbidden one are fine.
+    EXPECT_TRUE(ValidatePath(u"C:\\\u012F\u013A\u013E\uFF0F\uFF1A"));
+}
+
+TEST(PathLogicTest, NamesFileLooksAtTheFinalComponent) {
+    EXPECT_FALSE(PathNamesFile(u"a.txt"));
+    EXPECT_TRUE(PathNamesFile(u"\\a.txt"));
+    EXPECT_FALSE(PathNamesFile(u"C:\\dir.x\\"));
+    EXPECT_TRUE(PathNamesFile(u"C:\\dir.x\\b.c"));
+    EXPECT_FALSE(PathNamesFile(u"C:\\dir.x\\b"));
+    EXPECT_FALSE(PathNamesFile(u"C:\\a\\\\b.c"));  // the last backslash follows a backslash
+    EXPECT_FALSE(PathNamesFile(u""));
+}
+
+TEST(PathLogicTest, NeedsQuotingForEachQuotingCharacterOnly) {
+    for (const char16_t* c = QuotingChars; *c != u'\0'; ++c) {
+        const std::u16string path = std::u16string(u"C:\\a") + *c + u"b";
+        EXPECT_TRUE(PathNeedsQuoting(path.c_str())) << static_cast<int>(*c);
+    }
+    EXPECT_FALSE(PathNeedsQuoting(u"C:\\a\tb\u3000c\u0120d"));
+}
+
+}  // namespace
+}  // namespace cvt
