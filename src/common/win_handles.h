@@ -76,4 +76,33 @@ private:
     void* data_;
 };
 
+// The clipboard as opened by this thread, closed again on every way out. It never opens the
+// clipboard itself: callers decide how hard to try and hand over the outcome.
+class ClipboardSession {
+public:
+    ClipboardSession() = default;
+    explicit ClipboardSession(bool opened) : open_(opened) {}
+    ClipboardSession(ClipboardSession&& other) noexcept
+        : open_(std::exchange(other.open_, false)) {}
+    ClipboardSession& operator=(ClipboardSession&& other) noexcept {
+        if (this != &other) {
+            Close();
+            open_ = std::exchange(other.open_, false);
+        }
+        return *this;
+    }
+    ClipboardSession(const ClipboardSession&) = delete;
+    ClipboardSession& operator=(const ClipboardSession&) = delete;
+    ~ClipboardSession() { Close(); }
+
+    explicit operator bool() const { return open_; }
+    void Close() {
+        if (open_) CloseClipboard();
+        open_ = false;
+    }
+
+private:
+    bool open_ = false;
+};
+
 }  // namespace cvt

@@ -159,8 +159,9 @@ DWORD WINAPI DialogWatcher::Run(void* self) {
 std::wstring WindowText(HWND window) {
     const int length = GetWindowTextLengthW(window);
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    GetWindowTextW(window, &text[0], length + 1);
-    text.resize(static_cast<size_t>(length));
+    // The length of a window made from an ANSI template may count bytes, not characters.
+    const int copied = GetWindowTextW(window, &text[0], length + 1);
+    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
     return text;
 }
 
