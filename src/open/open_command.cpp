@@ -1,0 +1,85 @@
+#include "open/open_command.h"
+
+#include <shellapi.h>
+
+#include <cwchar>
+#include <memory>
+#include <new>
+
+#include "capture/selected_text.h"
+#include "host/guarded.h"
+#include "open/confirm_dialog.h"
+#include "open/launch_plan.h"
+#include "open/progress_dialog.h"
+#include "settings/settings_store.h"
+
+namespace cvt {
+
+namespace {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wchar_t on Win32");
+
+constexpr wchar_t kPluginDisplayName[] = L"Corvel!トリプルクリック～トリベインプラグイン";
+constexpr wchar_t kInvalidPathText[] =
+    L"不正な文字が含まれています。\n\u3000\u3000\u3000\u3000/ : * ? \" < > |";
+
+const char16_t* AsText(const wchar_t* text) { return reinterpret_cast<const char16_t*>(text); }
+const wchar_t* AsWide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+
+// Heap buffers that may be refused: the command then ends without a sign.
+std::unique_ptr<char16_t[]> TryAllocate(std::size_t characters) {
+    return std::unique_ptr<char16_t[]>(new (std::nothrow) char16_t[characters]);
+}
+
+void Launch(const char16_t* path, bool fileSettingOn) {
+    SHELLEXECUTEINFOW launch = {};
+    launch.cbSize = sizeof(launch);
+    launch.lpVerb = AsWide(kOpenVerb);
+    const std::size_t capacity = LaunchParameterCapacity(std::wcslen(AsWide(path)));
+    std::unique_ptr<char16_t[]> parameters = TryAllocate(capacity);
+    if (!parameters) return;
+    const LaunchPlan plan = ChooseLaunch(path, fileSettingOn);
+    // The capacity always holds the longest form, so the status says nothing new.
+    FormatLaunchParameters(plan, path, parameters.get(), capacity);
+    launch.lpFile = AsWide(plan.program);
+    launch.nShow = plan.showCommand;
+    launch.lpParameters = AsWide(parameters.get());
+    // fMask is 0: any error display is the shell's own.
+    ShellExecuteExW(&launch);
+}
+
+void OpenPath(HWND window) {
+    // Read once: a nested capture during the confirmation replaces SelectedText, not the copy.
+    const wchar_t* selection = SelectedText;
+    if (selection == nullptr) return;
+    const std::size_t capacity = WorkCopyCapacity(std::wcslen(selection));
+    std::unique_ptr<char16_t[]> workCopy = TryAllocate(capacity);
+    if (!workCopy) return;
+    char16_t* path = nullptr;
+    switch (PrepareOpen(AsText(selection), workCopy.get(), capacity, &path)) {
+        case OpenVerdict::kNoPath:
+            return;
+        case OpenVerdict::kInvalidPath:
+            MessageBoxW(window, kInvalidPathText, kPluginDisplayName, MB_OK | MB_ICONEXCLAMATION);
+            return;
+        case OpenVerdict::kLaunch:
+            break;
+    }
+    const bool fileSettingOn = ReadSetting(kSettingFile) == 1;
+    if (ReadSetting(kSettingConfirm) == 1 && RunConfirmDialog(window, AsWide(path)) == IDNO) {
+        return;
+    }
+    ShowProgressDialog(window);
+    Launch(path, fileSettingOn);
+}
+
+}  // namespace
+
+int WINAPI OpenPathCommand(HWND window, LPARAM) {
+    return Guarded(0, [&] {
+        OpenPath(window);
+        return 0;
+    });
+}
+
+}  // namespace cvt

@@ -1,0 +1,101 @@
+#include "open/progress_dialog.h"
+
+#include <commctrl.h>
+
+#include "host/guarded.h"
+#include "host/module.h"
+
+namespace cvt {
+
+std::uint32_t ProgressTickCount = 0;
+
+namespace {
+
+// -1 until the system has been asked.
+std::int32_t MarqueeSupported = -1;
+
+constexpr WPARAM kMarqueeOn = 1;
+constexpr LPARAM kMarqueeInterval = 100;  // milliseconds between animation updates
+constexpr LPARAM kStepRange = MAKELPARAM(0, 100);
+constexpr WPARAM kStepSize = 5;
+
+void SetUpBar(HWND dialog) {
+    HWND bar = GetDlgItem(dialog, kProgressBarControl);
+    if (SupportsMarqueeProgress() == 1) {
+        SetWindowLongA(bar, GWL_STYLE, GetWindowLongA(bar, GWL_STYLE) | PBS_MARQUEE);
+        SendMessageA(bar, PBM_SETMARQUEE, kMarqueeOn, kMarqueeInterval);
+    } else {
+        SendMessageA(bar, PBM_SETRANGE, 0, kStepRange);
+        SendMessageA(bar, PBM_SETSTEP, kStepSize, 0);
+    }
+}
+
+void Tick(HWND dialog) {
+    HWND bar = GetDlgItem(dialog, kProgressBarControl);
+    if (++ProgressTickCount > kProgressTicksPerRound) {
+        ProgressTickCount = 0;
+        SendMessageA(bar, PBM_SETPOS, 0, 0);
+    }
+    // The marquee animates by itself.
+    if (SupportsMarqueeProgress() == 0) SendMessageA(bar, PBM_STEPIT, 0, 0);
+}
+
+// The window being destroyed: DestroyWindow deactivates the window it destroys, and the
+// WA_INACTIVE that arrives meanwhile must not start a second, nested destruction (which,
+// under some window managers, never completes and skips WM_DESTROY and its KillTimer).
+HWND ClosingWindow = nullptr;
+
+void CloseOnce(HWND dialog) {
+    if (ClosingWindow == dialog) return;
+    HWND outer = ClosingWindow;
+    ClosingWindow = dialog;
+    DestroyWindow(dialog);
+    ClosingWindow = outer;
+}
+
+}  // namespace
+
+int SupportsMarqueeProgress() {
+    if (MarqueeSupported != -1) return MarqueeSupported;
+    OSVERSIONINFOW version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    // On failure the zeros mean an old system: the step bar works everywhere.
+    GetVersionExW(&version);
+    const bool xpOrLater =
+        version.dwMajorVersion > 5 || (version.dwMajorVersion == 5 && version.dwMinorVersion >= 1);
+    MarqueeSupported = xpOrLater ? 1 : 0;
+    return MarqueeSupported;
+}
+
+INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    return Guarded<INT_PTR>(FALSE, [&] {
+        switch (message) {
+            case WM_INITDIALOG:
+                SetTimer(dialog, kProgressTimerId, kProgressTimerPeriod, nullptr);
+                SetUpBar(dialog);
+                break;
+            case WM_TIMER:
+                Tick(dialog);
+                break;
+            case WM_ACTIVATE:
+                // The launched window came to the front, or the user clicked elsewhere.
+                if (LOWORD(wParam) == WA_INACTIVE) CloseOnce(dialog);
+                break;
+            case WM_CLOSE:
+                CloseOnce(dialog);
+                break;
+            case WM_DESTROY:
+                KillTimer(dialog, kProgressTimerId);
+                break;
+        }
+        return static_cast<INT_PTR>(FALSE);
+    });
+}
+
+void ShowProgressDialog(HWND owner) {
+    HWND window = CreateDialogParamA(ModuleHandle, MAKEINTRESOURCEA(kProgressDialogTemplate), owner,
+                                     &ProgressDialogProc, 0);
+    if (window != nullptr) ShowWindow(window, SW_SHOW);
+}
+
+}  // namespace cvt

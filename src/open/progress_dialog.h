@@ -1,0 +1,31 @@
+// The small modeless window shown while the shell starts; it removes itself when it loses
+// activation or is closed, so nobody keeps its handle.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace cvt {
+
+inline constexpr int kProgressDialogTemplate = 103;
+inline constexpr int kProgressBarControl = 1014;
+inline constexpr UINT_PTR kProgressTimerId = 52682;
+inline constexpr UINT kProgressTimerPeriod = 100;  // milliseconds
+// Ticks after which the bar starts again from 0.
+inline constexpr std::uint32_t kProgressTicksPerRound = 20;
+
+// Timer ticks since the last reset, shared by every progress window of the library's life.
+extern std::uint32_t ProgressTickCount;
+
+// 1 on Windows XP (5.1) and later, whose progress bar has a marquee mode, else 0. The
+// system is asked once per library load.
+int SupportsMarqueeProgress();
+
+// Returns FALSE for every message.
+INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Creates the window owned by owner and shows it; a failed creation is ignored.
+void ShowProgressDialog(HWND owner);
+
+}  // namespace cvt

@@ -1,0 +1,183 @@
+// The three dialog templates read back from the built library's resources, header and every
+// item, against the tables the dialogs are built from.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "rig/dialogs.h"
+#include "rig/rig.h"
+
+namespace {
+
+constexpr WORD kJapanese = 1041;
+constexpr DWORD kChildVisible = WS_CHILD | WS_VISIBLE;
+
+struct ExpectedItem {
+    DWORD id;
+    const wchar_t* className;
+    const wchar_t* text;  // null: the text is textOrdinal
+    int textOrdinal;
+    DWORD style;
+    short x, y, cx, cy;
+};
+
+struct ExpectedTemplate {
+    int id;
+    DWORD style;
+    DWORD exStyle;
+    short cx, cy;
+    const wchar_t* title;
+    std::vector<ExpectedItem> items;
+};
+
+const wchar_t kPluginTitle[] = L"Corvel!トリプルクリック～トリベインプラグイン";
+
+const ExpectedTemplate kTemplates[] = {
+    {102,
+     0x80C808C8,
+     0x00000100,
+     276,
+     73,
+     kPluginTitle,
+     {
+         {6, L"button", L"はい(&Y)", -1, 0x50010001, 165, 51, 50, 14},
+         {7, L"button", L"いいえ(&N)", -1, 0x50010000, 219, 51, 50, 14},
+         {1012, L"static", L"以下のパスを開こうとしています。続行してよろしいですか？", -1,
+          0x50020000, 42, 9, 183, 8},
+         {1011, L"static", L"\\server\\folder\\folder\\folder\\folder\\folder\\folder\\folder", -1,
+          0x50020000, 42, 30, 215, 9},
+         {1001, L"button", L"次回から確認しない(&C)", -1, 0x50014003, 41, 52, 89, 10},
+         {1013, L"static", nullptr, 32516, 0x50000003, 7, 7, 20, 20},
+     }},
+    {103,
+     0x80C808C8,
+     0x00040000,
+     254,
+     54,
+     kPluginTitle,
+     {
+         {1014, L"msctls_progress32", L"", -1, 0x50800000, 7, 26, 240, 14},
+         {1015, L"static", L"サーバーを開いています。お待ちください。", -1, 0x50020001, 7, 11, 240,
+          8},
+     }},
+    {104,
+     0x80C800C8,
+     0,
+     289,
+     209,
+     L"トリベインの設定",
+     {
+         {1, L"button", L"OK", -1, 0x50010001, 174, 188, 50, 14},
+         {2, L"button", L"キャンセル", -1, 0x50010000, 232, 188, 50, 14},
+         {1016, L"button", L"基本設定", -1, 0x50000007, 7, 7, 275, 65},
+         {1017, L"button", L"サーバーを開くかどうか確認する(&C)", -1, 0x50010003, 21, 23, 146, 10},
+         {1018, L"button", L"トリプルクリックでサーバーを開く(&3)", -1, 0x50010003, 21, 39, 148,
+          10},
+         {1019, L"button", L"詳細設定", -1, 0x50000007, 7, 77, 275, 102},
+         {1020, L"button", L"テキスト形式以外のクリップボードデータも保持する(&X)", -1, 0x50010003,
+          21, 94, 219, 10},
+         {1021, L"static",
+          L"推奨は「オフ」です。本プラグインはCorvel!"
+          L"本体とのデータのやりとりにクリップボードを使用します。この設定を「オフ」にしておくと、"
+          L"プラグインはその動作の前後で、クリップボードにコピーされているデータ形式のうち、テキス"
+          L"ト"
+          L"形式だけは消えないよう保持し、その他のデータ形式はクリアします。一方、「オン」にすると"
+          L"全"
+          L"データ形式を保持しようと試みます。ただし、「オン」にするとCorvel!"
+          L"の動作が重くなる場合がありますのでご注意ください。また、一部のデータ形式がクリアされて"
+          L"しまう場合もありますのでご注意ください。",
+          -1, 0x50020000, 33, 108, 234, 66},
+         {1022, L"button", L"ファイルパスはファイルの置かれているフォルダを開く(&F)", -1,
+          0x50010003, 21, 55, 211, 10},
+     }},
+};
+
+class DialogTemplates : public testing::TestWithParam<ExpectedTemplate> {
+protected:
+    rig::LoadedPlugin plugin_;
+};
+
+TEST_P(DialogTemplates, ExistOnlyInJapanese) {
+    ASSERT_TRUE(plugin_);
+    EXPECT_EQ(rig::DialogLanguages(plugin_.module(), GetParam().id), std::vector<WORD>{kJapanese});
+}
+
+TEST_P(DialogTemplates, HeaderMatches) {
+    ASSERT_TRUE(plugin_);
+    const ExpectedTemplate& expected = GetParam();
+    rig::DialogTemplate dialog;
+    ASSERT_TRUE(rig::LoadDialogTemplate(plugin_.module(), expected.id, kJapanese, &dialog));
+    EXPECT_EQ(dialog.helpId, 0u);
+    EXPECT_EQ(dialog.style, expected.style);
+    EXPECT_EQ(dialog.exStyle, expected.exStyle);
+    EXPECT_EQ(dialog.x, 0);
+    EXPECT_EQ(dialog.y, 0);
+    EXPECT_EQ(dialog.cx, expected.cx);
+    EXPECT_EQ(dialog.cy, expected.cy);
+    EXPECT_EQ(dialog.menu, L"");
+    EXPECT_EQ(dialog.className, L"");
+    EXPECT_EQ(dialog.title, expected.title);
+    EXPECT_EQ(dialog.pointSize, 8);
+    EXPECT_EQ(dialog.weight, 400);
+    EXPECT_EQ(dialog.italic, 0);
+    EXPECT_EQ(dialog.charset, DEFAULT_CHARSET);
+    EXPECT_EQ(dialog.typeface, L"MS Shell Dlg");
+    EXPECT_EQ(dialog.style & WS_VISIBLE, 0u) << "every dialog is shown by its creator";
+}
+
+TEST_P(DialogTemplates, ItemsMatchInTemplateOrder) {
+    ASSERT_TRUE(plugin_);
+    const ExpectedTemplate& expected = GetParam();
+    rig::DialogTemplate dialog;
+    ASSERT_TRUE(rig::LoadDialogTemplate(plugin_.module(), expected.id, kJapanese, &dialog));
+    ASSERT_EQ(dialog.items.size(), expected.items.size());
+    for (std::size_t i = 0; i < expected.items.size(); ++i) {
+        const ExpectedItem& want = expected.items[i];
+        const rig::DialogItem& item = dialog.items[i];
+        SCOPED_TRACE(testing::Message() << "item " << i << ", id " << want.id);
+        EXPECT_EQ(item.id, want.id);
+        EXPECT_EQ(item.className, want.className);
+        if (want.text != nullptr) {
+            EXPECT_EQ(item.textOrdinal, -1);
+            EXPECT_EQ(item.text, want.text);
+        } else {
+            EXPECT_EQ(item.textOrdinal, want.textOrdinal);
+        }
+        EXPECT_EQ(item.style, want.style);
+        EXPECT_EQ(item.style & kChildVisible, kChildVisible);
+        EXPECT_EQ(item.exStyle, 0u);
+        EXPECT_EQ(item.helpId, 0u);
+        EXPECT_EQ(item.x, want.x);
+        EXPECT_EQ(item.y, want.y);
+        EXPECT_EQ(item.cx, want.cx);
+        EXPECT_EQ(item.cy, want.cy);
+        EXPECT_EQ(item.extraCount, 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(DialogResources, DialogTemplates, testing::ValuesIn(kTemplates),
+                         [](const testing::TestParamInfo<ExpectedTemplate>& info) {
+                             return "Template" + std::to_string(info.param.id);
+                         });
+
+// The parser itself must notice what the comparisons rely on.
+TEST(DialogTemplateParser, RefusesPlainTemplatesAndTruncatedOnes) {
+    rig::LoadedPlugin plugin;
+    ASSERT_TRUE(plugin);
+    HRSRC resource = FindResourceExW(plugin.module(), reinterpret_cast<LPCWSTR>(RT_DIALOG),
+                                     MAKEINTRESOURCEW(102), kJapanese);
+    ASSERT_NE(resource, nullptr);
+    const auto* data =
+        static_cast<const BYTE*>(LockResource(LoadResource(plugin.module(), resource)));
+    const DWORD size = SizeofResource(plugin.module(), resource);
+    std::vector<BYTE> copy(data, data + size);
+    rig::DialogTemplate parsed;
+    EXPECT_TRUE(rig::ParseDialogTemplate(copy.data(), copy.size(), &parsed));
+    EXPECT_FALSE(rig::ParseDialogTemplate(copy.data(), copy.size() - 8, &parsed));
+    copy[2] = 0;  // signature 0xFFFF gone: a plain DLGTEMPLATE
+    EXPECT_FALSE(rig::ParseDialogTemplate(copy.data(), copy.size(), &parsed));
+}
+
+}  // namespace

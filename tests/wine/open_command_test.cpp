@@ -1,0 +1,450 @@
+// The open command from a captured selection of the stand-in host's message view to the
+// shell launch, observed through the plug-in's import table: nothing is really started.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "rig/dialogs.h"
+#include "rig/rig.h"
+
+namespace {
+
+const wchar_t kDisplayName[] = L"Corvel!トリプルクリック～トリベインプラグイン";
+const wchar_t kInvalidText[] = L"不正な文字が含まれています。\n　　　　/ : * ? \" < > |";
+
+class OpenCommand : public testing::Test {
+protected:
+    void SetUp() override {
+        rig::DeleteSettingsKey();
+        rig::CreateSettingsKey();
+        session_ = std::make_unique<rig::HostSession>();
+        ASSERT_TRUE(session_->ok());
+        observer_ = &session_->Observe();
+        ASSERT_TRUE(observer_->complete());
+        rig::WriteDword(L"TrivaneConfirm", 0);
+        observer_->Clear();
+    }
+    void TearDown() override { session_.reset(); }
+
+    // Selects text in the view and opens it with Shift+O (or the context menu).
+    void Open(const std::wstring& text, bool contextMenu = false) {
+        session_->SelectInView(text);
+        if (contextMenu) {
+            offered_ = session_->OpenThroughContextMenu();
+        } else {
+            session_->PressShiftO(session_->view());
+        }
+    }
+
+    std::unique_ptr<rig::HostSession> session_;
+    rig::PluginObserver* observer_ = nullptr;
+    bool offered_ = false;
+};
+
+struct LaunchCase {
+    const wchar_t* path;
+    std::uint32_t fileSetting;
+    const wchar_t* file;
+    const wchar_t* parameters;
+    int nShow;
+};
+
+const LaunchCase kLaunches[] = {
+    {L"\\\\fs01\\share\\reports", 1, L"cmd.exe", L"/c start \\\\fs01\\share\\reports\\", 0},
+    {L"\\\\fs01\\share\\reports\\", 0, L"cmd.exe", L"/c start \\\\fs01\\share\\reports\\", 0},
+    {L"\\\\fs01\\share\\my docs", 1, L"explorer.exe", L"\"\\\\fs01\\share\\my docs\\\"", 1},
+    {L"\\\\fs01\\share\\q&a\\", 0, L"explorer.exe", L"\"\\\\fs01\\share\\q&a\\\"", 1},
+    {L"C:\\work\\a.txt", 1, L"explorer.exe", L"/select,C:\\work\\a.txt", 1},
+    {L"C:\\work\\a.txt", 0, L"cmd.exe", L"/c start C:\\work\\a.txt\\", 0},
+    {L"C:\\my files\\a b.txt", 1, L"explorer.exe", L"/select,C:\\my files\\a b.txt", 1},
+    {L"C:\\my files\\a b.txt", 0, L"explorer.exe", L"\"C:\\my files\\a b.txt\\\"", 1},
+    {L"C:\\", 1, L"cmd.exe", L"/c start C:\\", 0},
+    // The mends: the interpreter never sees '%' or '!'.
+    {L"\\\\fs01\\%USERNAME%", 1, L"explorer.exe", L"\"\\\\fs01\\%USERNAME%\\\"", 1},
+    {L"\\\\fs01\\a!b!", 1, L"explorer.exe", L"\"\\\\fs01\\a!b!\\\"", 1},
+};
+
+TEST_F(OpenCommand, LaunchesEachExampleAsTheTableSays) {
+    for (bool contextMenu : {false, true}) {
+        for (const LaunchCase& c : kLaunches) {
+            SCOPED_TRACE(testing::Message() << (contextMenu ? "menu: " : "Shift+O: ") << c.path
+                                            << " file=" << c.fileSetting);
+            rig::WriteDword(L"TrivaneFile", c.fileSetting);
+            observer_->Clear();
+            Open(std::wstring(L"場所は ") + c.path + L"\r\nよろしく", contextMenu);
+            if (contextMenu) {
+                EXPECT_TRUE(offered_);
+            }
+            const auto& launches = observer_->log().launches;
+            ASSERT_EQ(launches.size(), 1u);
+            const rig::ShellLaunch& launch = launches[0];
+            EXPECT_EQ(launch.cbSize, 60u);
+            EXPECT_EQ(launch.fMask, 0u);
+            EXPECT_EQ(launch.hwnd, nullptr);
+            EXPECT_EQ(launch.verb, L"open");
+            EXPECT_EQ(launch.file, c.file);
+            EXPECT_EQ(launch.parameters, c.parameters);
+            EXPECT_FALSE(launch.directorySet);
+            EXPECT_EQ(launch.nShow, c.nShow);
+            EXPECT_TRUE(launch.otherFieldsZero);
+            EXPECT_TRUE(observer_->log().dialogBoxes.empty()) << "no question while it is off";
+        }
+    }
+}
+
+TEST_F(OpenCommand, AVeryLongPathIsNeverCut) {
+    std::wstring path = L"\\\\fs01\\share";
+    while (path.size() < 5000) path += L"\\folder";
+    Open(path);
+    ASSERT_EQ(observer_->log().launches.size(), 1u);
+    EXPECT_EQ(observer_->log().launches[0].parameters, L"/c start " + path + L"\\");
+}
+
+TEST_F(OpenCommand, AnInvalidPathShowsTheMessageAndLaunchesNothing) {
+    for (const wchar_t* text : {L"\\\\fs01\\share\\a*b", L"\\\\fs01\\a?b", L"C:\\a\\b:c",
+                                L"\\\\fs01\\\"q\"", L"X:\\a|b", L"\\\\fs01\\a<b>c"}) {
+        SCOPED_TRACE(text);
+        observer_->Clear();
+        Open(text);
+        const auto& boxes = observer_->log().messageBoxes;
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_FALSE(boxes[0].ansi);
+        EXPECT_EQ(boxes[0].owner, session_->view());
+        EXPECT_EQ(boxes[0].flags, 48u);
+        EXPECT_EQ(boxes[0].caption, kDisplayName);
+        EXPECT_EQ(boxes[0].text, kInvalidText);
+        EXPECT_TRUE(observer_->log().launches.empty());
+        EXPECT_TRUE(observer_->log().createdDialogs.empty());
+        EXPECT_TRUE(observer_->log().dialogBoxes.empty());
+    }
+}
+
+TEST_F(OpenCommand, TextWithoutAPathOrWithAnEmptyOneShowsNothing) {
+    rig::WriteDword(L"TrivaneConfirm", 1);
+    for (const wchar_t* text : {L"ただの文章です", L":\\先頭のコロン", L"abc\r:\\folder"}) {
+        SCOPED_TRACE(text);
+        observer_->Clear();
+        Open(text);
+        EXPECT_TRUE(observer_->log().sequence.empty()) << observer_->log().sequence.size();
+    }
+}
+
+class Confirmation : public OpenCommand {
+protected:
+    void SetUp() override {
+        OpenCommand::SetUp();
+        rig::WriteDword(L"TrivaneConfirm", 1);
+        observer_->Clear();
+    }
+
+    // Opens with drive acting on the confirmation dialog from the watcher thread.
+    void OpenAsking(const wchar_t* path, const std::function<void(HWND)>& drive) {
+        rig::DialogWatcher watcher([&](HWND dialog) {
+            if (rig::ClassifyDialog(dialog) == rig::DialogKind::kConfirm) drive(dialog);
+        });
+        Open(path);
+    }
+
+    std::uint32_t StoredConfirm() {
+        DWORD type = 0, size = 0;
+        std::uint32_t value = 0xEEEE;
+        rig::ReadValue(L"TrivaneConfirm", &type, &size, &value);
+        return value;
+    }
+};
+
+TEST_F(Confirmation, EnterOpensAndKeepsTheQuestion) {
+    std::wstring shown;
+    bool boxChecked = true;
+    OpenAsking(L"\\\\fs01\\share\\reports", [&](HWND dialog) {
+        shown = rig::ControlText(dialog, 1011);
+        boxChecked = IsDlgButtonChecked(dialog, 1001) == BST_CHECKED;
+        rig::PressKey(dialog, VK_RETURN);
+    });
+    EXPECT_EQ(shown, L"\\\\fs01\\share\\reports");
+    EXPECT_FALSE(boxChecked);
+    const auto& log = observer_->log();
+    ASSERT_EQ(log.dialogBoxes.size(), 1u);
+    EXPECT_EQ(log.dialogBoxes[0].instance, session_->module());
+    EXPECT_EQ(log.dialogBoxes[0].templateId, 102u);
+    EXPECT_EQ(log.dialogBoxes[0].owner, session_->view());
+    EXPECT_EQ(log.dialogBoxes[0].parameterText, L"\\\\fs01\\share\\reports");
+    EXPECT_EQ(log.dialogBoxes[0].result, IDYES);
+    ASSERT_EQ(log.launches.size(), 1u);
+    EXPECT_TRUE(log.launches[0].progressVisible) << "the progress window comes before the launch";
+    ASSERT_EQ(log.registryWrites.size(), 1u);
+    EXPECT_EQ(log.registryWrites[0].name, L"TrivaneConfirm");
+    EXPECT_EQ(log.registryWrites[0].value, 1u);
+    EXPECT_EQ(StoredConfirm(), 1u);
+    // Order: question, progress window created and shown, then the shell.
+    std::vector<std::string> order;
+    for (const std::string& call : log.sequence) {
+        if (call != "RegSetValueExW") order.push_back(call);
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"DialogBoxParamA", "CreateDialogParamA",
+                                               "ShowWindow", "ShellExecuteExW"}));
+}
+
+TEST_F(Confirmation, ALongPathIsShortenedWithAnEllipsis) {
+    std::wstring path = L"\\\\fs01\\share";
+    for (int i = 0; i < 30; ++i) path += L"\\folder" + std::to_wstring(i);
+    std::wstring shown;
+    OpenAsking(path.c_str(), [&](HWND dialog) {
+        shown = rig::ControlText(dialog, 1011);
+        rig::Click(dialog, IDNO);
+    });
+    EXPECT_LT(shown.size(), path.size());
+    EXPECT_NE(shown.find(L"..."), std::wstring::npos) << std::string(shown.begin(), shown.end());
+}
+
+TEST_F(Confirmation, CheckClearCheckShowsTheHintTwiceAndYesSwitchesTheQuestionOff) {
+    HWND confirm = nullptr;
+    OpenAsking(L"C:\\work", [&](HWND dialog) {
+        confirm = dialog;
+        rig::Click(dialog, 1001);
+        rig::Click(dialog, 1001);
+        // Focus notifications of the box show nothing.
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(1001, BN_SETFOCUS),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, 1001)));
+        rig::Click(dialog, 1001);
+        rig::Click(dialog, IDYES);
+    });
+    const auto& boxes = observer_->log().messageBoxes;
+    ASSERT_EQ(boxes.size(), 2u);
+    wchar_t caption[64] = {}, text[128] = {};
+    for (const rig::MessageBoxCall& box : boxes) {
+        EXPECT_TRUE(box.ansi);
+        EXPECT_EQ(box.owner, confirm);
+        EXPECT_EQ(box.flags, 0x40u);
+        MultiByteToWideChar(932, 0, box.captionBytes.c_str(), -1, caption, 64);
+        MultiByteToWideChar(932, 0, box.textBytes.c_str(), -1, text, 128);
+        EXPECT_STREQ(caption, L"Corvel!サーバー開くプラグイン");
+        EXPECT_STREQ(text,
+                     L"再び表示させるには、メニューの\n「ツール＞トリベインの設定をする...」\nで設"
+                     L"定を変更してください。");
+    }
+    EXPECT_EQ(observer_->log().launches.size(), 1u);
+    EXPECT_EQ(StoredConfirm(), 0u);
+    observer_->Clear();
+    Open(L"C:\\work");
+    EXPECT_TRUE(observer_->log().dialogBoxes.empty());
+    EXPECT_EQ(observer_->log().launches.size(), 1u);
+}
+
+TEST_F(Confirmation, NoEscAndTheCloseBoxLaunchNothingAndStoreNothing) {
+    const std::pair<const char*, std::function<void(HWND)>> ways[] = {
+        {"no", [](HWND dialog) { rig::Click(dialog, IDNO); }},
+        {"escape", [](HWND dialog) { rig::PressKey(dialog, VK_ESCAPE); }},
+        {"close box", [](HWND dialog) { rig::CloseBox(dialog); }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.first);
+        observer_->Clear();
+        OpenAsking(L"\\\\fs01\\share", [&](HWND dialog) {
+            rig::Click(dialog, 1001);  // checked, but not confirmed
+            way.second(dialog);
+        });
+        const auto& log = observer_->log();
+        ASSERT_EQ(log.dialogBoxes.size(), 1u);
+        EXPECT_EQ(log.dialogBoxes[0].result, IDNO);
+        EXPECT_TRUE(log.launches.empty());
+        EXPECT_TRUE(log.createdDialogs.empty()) << "no progress window after No";
+        EXPECT_TRUE(log.registryWrites.empty());
+        EXPECT_EQ(StoredConfirm(), 1u);
+    }
+}
+
+TEST_F(Confirmation, AGestureElsewhereDuringTheQuestionOpensItsOwnPath) {
+    HWND compose = session_->OpenCompose(L"\\\\fs02\\other");
+    ASSERT_NE(compose, nullptr);
+    HWND editor = GetDlgItem(GetDlgItem(compose, 102), 103);
+    SendMessageW(editor, EM_SETSEL, 0, -1);
+    std::vector<std::wstring> asked;
+    HWND outer = nullptr;
+    OpenAsking(L"\\\\fs01\\first", [&](HWND dialog) {
+        asked.push_back(rig::ControlText(dialog, 1011));
+        if (outer == nullptr) {
+            outer = dialog;
+            // The triple click's own message: a capture and open in the editor.
+            PostMessageW(editor, 0xD1CA, 0, 0);
+            return;
+        }
+        rig::Click(dialog, IDYES);
+        rig::WaitGone(dialog, 5000);
+        rig::Click(outer, IDYES);
+    });
+    EXPECT_EQ(asked, (std::vector<std::wstring>{L"\\\\fs01\\first", L"\\\\fs02\\other"}));
+    const auto& launches = observer_->log().launches;
+    ASSERT_EQ(launches.size(), 2u);
+    EXPECT_EQ(launches[0].parameters, L"/c start \\\\fs02\\other\\");
+    EXPECT_EQ(launches[1].parameters, L"/c start \\\\fs01\\first\\");
+}
+
+// ---- The progress window ---------------------------------------------------------------------
+
+class ProgressWindow : public OpenCommand {
+protected:
+    HWND OpenOne() {
+        Open(L"\\\\fs01\\share");
+        HWND window = observer_->log().lastProgressWindow;
+        return window;
+    }
+    std::vector<rig::SentMessage> SentTo(HWND window, UINT message) {
+        std::vector<rig::SentMessage> found;
+        for (const rig::SentMessage& sent : observer_->log().sent) {
+            if (sent.window == window && sent.message == message) found.push_back(sent);
+        }
+        return found;
+    }
+};
+
+TEST_F(ProgressWindow, IsCreatedFrom103OwnedByTheWindowShownAndTimed) {
+    HWND window = OpenOne();
+    ASSERT_NE(window, nullptr);
+    const auto& created = observer_->log().createdDialogs;
+    ASSERT_EQ(created.size(), 1u);
+    EXPECT_EQ(created[0].instance, session_->module());
+    EXPECT_EQ(created[0].templateId, 103u);
+    EXPECT_EQ(created[0].owner, session_->view());
+    EXPECT_EQ(created[0].parameter, 0);
+    ASSERT_EQ(observer_->log().shown.size(), 1u);
+    EXPECT_EQ(observer_->log().shown[0], std::make_pair(window, SW_SHOW));
+    EXPECT_TRUE(IsWindowVisible(window));
+    ASSERT_FALSE(observer_->log().timers.empty());
+    const rig::TimerCall& timer = observer_->log().timers[0];
+    EXPECT_TRUE(timer.set);
+    EXPECT_EQ(timer.window, window);
+    EXPECT_EQ(timer.id, 52682u);
+    EXPECT_EQ(timer.period, 100u);
+    EXPECT_FALSE(timer.hasCallback);
+}
+
+TEST_F(ProgressWindow, RunsAMarqueeOnTheSystemWineReports) {
+    HWND window = OpenOne();
+    ASSERT_NE(window, nullptr);
+    HWND bar = GetDlgItem(window, 1014);
+    EXPECT_NE(GetWindowLongW(bar, GWL_STYLE) & 0x08, 0) << "PBS_MARQUEE";
+    const auto marquee = SentTo(bar, 1034);
+    ASSERT_EQ(marquee.size(), 1u);
+    EXPECT_EQ(marquee[0].wParam, 1u);
+    EXPECT_EQ(marquee[0].lParam, 100);
+    EXPECT_TRUE(SentTo(bar, 1025).empty());
+    for (int i = 0; i < 21; ++i) SendMessageW(window, WM_TIMER, 52682, 0);
+    EXPECT_TRUE(SentTo(bar, 1029).empty()) << "the marquee animates by itself";
+    EXPECT_EQ(SentTo(bar, 1026).size(), 1u) << "the tick counter still resets";
+}
+
+TEST(ProgressVersions, MarqueeFromWindowsXpOnAndAStepBarBefore) {
+    const struct {
+        rig::PlayedVersion version;
+        bool marquee;
+    } cases[] = {
+        {{false, false, 4, 10}, false}, {{false, false, 5, 0}, false},
+        {{false, false, 5, 1}, true},   {{false, false, 5, 2}, true},
+        {{false, false, 6, 0}, true},   {{false, false, 10, 0}, true},
+        {{false, true, 0, 0}, false},
+    };
+    rig::DeleteSettingsKey();
+    rig::CreateSettingsKey();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.version.major << "." << c.version.minor
+                                        << (c.version.fail ? " failing" : ""));
+        rig::HostSession session;
+        ASSERT_TRUE(session.ok());
+        rig::PluginObserver& observer = session.Observe();
+        observer.PlayVersion(c.version);
+        rig::WriteDword(L"TrivaneConfirm", 0);
+        for (int open = 0; open < 2; ++open) {
+            session.SelectInView(L"\\\\fs01\\share");
+            session.PressShiftO(session.view());
+        }
+        HWND bar = GetDlgItem(observer.log().lastProgressWindow, 1014);
+        ASSERT_NE(bar, nullptr);
+        EXPECT_EQ((GetWindowLongW(bar, GWL_STYLE) & 0x08) != 0, c.marquee);
+        int setRange = 0, setStep = 0;
+        for (const rig::SentMessage& sent : observer.log().sent) {
+            if (sent.window != bar) continue;
+            if (sent.message == 1025 && sent.wParam == 0 && sent.lParam == 0x00640000) ++setRange;
+            if (sent.message == 1028 && sent.wParam == 5) ++setStep;
+        }
+        EXPECT_EQ(setRange, c.marquee ? 0 : 1);
+        EXPECT_EQ(setStep, c.marquee ? 0 : 1);
+        // Asked once per load, with the record's full size.
+        EXPECT_EQ(observer.log().versionQuerySizes, std::vector<DWORD>{276});
+    }
+}
+
+TEST(ProgressSteps, FillInTwentyStepsAndResetAcrossWindows) {
+    rig::DeleteSettingsKey();
+    rig::CreateSettingsKey();
+    rig::HostSession session;
+    ASSERT_TRUE(session.ok());
+    rig::PluginObserver& observer = session.Observe();
+    observer.PlayVersion({false, false, 5, 0});
+    rig::WriteDword(L"TrivaneConfirm", 0);
+    auto open = [&] {
+        session.SelectInView(L"\\\\fs01\\share");
+        session.PressShiftO(session.view());
+        return observer.log().lastProgressWindow;
+    };
+    auto tick = [](HWND window) { SendMessageW(window, WM_TIMER, 52682, 0); };
+    // Only the ticks sent here count: the window's own timer is stopped.
+    HWND first = open();
+    KillTimer(first, 52682);
+    HWND bar = GetDlgItem(first, 1014);
+    for (int i = 1; i <= 20; ++i) {
+        tick(first);
+        EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 5 * i) << "tick " << i;
+    }
+    tick(first);  // tick 21: reset, then one step
+    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 5);
+    for (int i = 0; i < 6; ++i) tick(first);  // tick 21 left the counter at 0: now 6
+    PostMessageW(first, WM_CLOSE, 0, 0);
+    rig::PumpMessages(50);
+    EXPECT_FALSE(IsWindow(first));
+    HWND second = open();
+    KillTimer(second, 52682);
+    HWND secondBar = GetDlgItem(second, 1014);
+    observer.Clear();
+    int resetAt = 0;
+    for (int i = 1; i <= 21 && resetAt == 0; ++i) {
+        tick(second);
+        for (const rig::SentMessage& sent : observer.log().sent) {
+            if (sent.window == secondBar && sent.message == PBM_SETPOS) resetAt = i;
+        }
+    }
+    EXPECT_EQ(resetAt, 15) << "the counter goes on from the first window's 6";
+}
+
+TEST_F(ProgressWindow, GoesWhenItLosesActivationOrIsClosed) {
+    HWND window = OpenOne();
+    ASSERT_TRUE(IsWindow(window));
+    rig::PumpMessages(50);
+    EXPECT_TRUE(IsWindow(window)) << "being active keeps it";
+    HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                                 nullptr, nullptr, nullptr, nullptr);
+    SetActiveWindow(other);
+    rig::PumpMessages(50);
+    EXPECT_FALSE(IsWindow(window));
+    DestroyWindow(other);
+
+    HWND closed = OpenOne();
+    ASSERT_TRUE(IsWindow(closed));
+    rig::CloseBox(closed);
+    rig::PumpMessages(50);
+    EXPECT_FALSE(IsWindow(closed));
+    // WM_DESTROY stops the timer of each window that went.
+    for (HWND gone : {window, closed}) {
+        bool killed = false;
+        for (const rig::TimerCall& timer : observer_->log().timers) {
+            killed = killed || (!timer.set && timer.window == gone && timer.id == 52682);
+        }
+        EXPECT_TRUE(killed) << (gone == window ? "deactivated" : "closed");
+    }
+}
+
+}  // namespace
