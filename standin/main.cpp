@@ -1,5 +1,6 @@
 // The stand-in host as a program: the demo runs it, and a person can use it.
 //   CvStandin.exe [--plugin PATH] [--mail FILE] [--show-info] [--exit-after MS]
+//                 [--positions FILE]   (screen points of the message view's lines)
 // The mail file is UTF-8. Without --plugin the plug-in is taken from beside the executable.
 #include <windows.h>
 #include <shellapi.h>
@@ -27,8 +28,8 @@ constexpr wchar_t kSampleMail[] =
     L"よろしくお願いします。\r\n";
 
 std::wstring ReadUtf8File(const wchar_t* path) {
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+    HANDLE file =
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return std::wstring();
     std::string bytes(GetFileSize(file, nullptr), '\0');
     DWORD read = 0;
@@ -68,6 +69,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     std::wstring mail = kSampleMail;
     bool showInfo = false;
     UINT exitAfter = 0;
+    std::wstring positions;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -77,6 +79,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
             mail = ReadUtf8File(argv[++i]);
         } else if (arg == L"--show-info") {
             showInfo = true;
+        } else if (arg == L"--positions" && hasValue) {
+            positions = argv[++i];
         } else if (arg == L"--exit-after" && hasValue) {
             exitAfter = static_cast<UINT>(_wtoi(argv[++i]));
         }
@@ -94,6 +98,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         MessageBoxW(main, (L"プラグインを読み込めませんでした:\n" + pluginPath).c_str(),
                     L"Corvel! (代替ホスト)", MB_OK | MB_ICONWARNING);
     }
+    if (!positions.empty()) standin::WriteLinePositions(standin::MessageView(), positions.c_str());
     if (exitAfter != 0) SetTimer(main, 1, exitAfter, nullptr);
     if (showInfo && loaded) PostMessageW(main, WM_COMMAND, MAKEWPARAM(105, 0), 0);
 

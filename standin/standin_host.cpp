@@ -33,6 +33,8 @@ struct Host {
     HWND view = nullptr;
     CopyMode copyMode = CopyMode::Unicode;
     int copyCommands = 0;
+    bool quitOnDestroy = true;
+    MessageObserver observer = nullptr;
     PluginExports plugin;
 };
 
@@ -49,8 +51,8 @@ void PlaceAnsiSelection(HWND edit) {
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     GetWindowTextW(edit, &text[0], length + 1);
     const std::wstring selection = text.substr(start, end - start);
-    const int size = WideCharToMultiByte(CP_ACP, 0, selection.c_str(), -1, nullptr, 0, nullptr,
-                                         nullptr);
+    const int size =
+        WideCharToMultiByte(CP_ACP, 0, selection.c_str(), -1, nullptr, 0, nullptr, nullptr);
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(size));
     if (block == nullptr) return;
     WideCharToMultiByte(CP_ACP, 0, selection.c_str(), -1, static_cast<char*>(GlobalLock(block)),
@@ -87,8 +89,8 @@ void ShowContextMenu(HWND edit, LPARAM position) {
         point = {0, 0};
         ClientToScreen(edit, &point);
     }
-    const int picked = static_cast<int>(TrackPopupMenu(
-        menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, point.x, point.y, 0, edit, nullptr));
+    const int picked = static_cast<int>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, point.x, point.y, 0, edit, nullptr));
     DestroyMenu(menu);
     if (picked == static_cast<int>(kIdCopy)) {
         SendMessageW(edit, WM_COPY, 0, 0);
@@ -99,9 +101,37 @@ void ShowContextMenu(HWND edit, LPARAM position) {
     }
 }
 
+// Like the real host's viewer, a third press right after a double click selects the whole
+// line under the pointer, its line break included.
+DWORD g_lastDoubleClick = 0;
+bool g_doubleClickSeen = false;
+
+bool SelectLineOnTripleClick(HWND edit, UINT message, LPARAM lParam) {
+    if (message == WM_LBUTTONDBLCLK) {
+        g_lastDoubleClick = GetMessageTime();
+        g_doubleClickSeen = true;
+        return false;
+    }
+    if (message != WM_LBUTTONDOWN || !g_doubleClickSeen ||
+        static_cast<DWORD>(GetMessageTime()) - g_lastDoubleClick > GetDoubleClickTime()) {
+        return false;
+    }
+    g_doubleClickSeen = false;
+    const LRESULT hit = SendMessageW(edit, EM_CHARFROMPOS, 0, lParam);
+    const int line = HIWORD(hit);
+    const int start = static_cast<int>(SendMessageW(edit, EM_LINEINDEX, line, 0));
+    const int next = static_cast<int>(SendMessageW(edit, EM_LINEINDEX, line + 1, 0));
+    const int end = next >= 0 ? next : GetWindowTextLengthW(edit);
+    SetFocus(edit);
+    SendMessageW(edit, EM_SETSEL, start, end);
+    return true;
+}
+
 // The host's own procedure for its text windows, wrapped around the system edit control.
 LRESULT CALLBACK TextWindowProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
     WNDPROC editProc = reinterpret_cast<WNDPROC>(GetPropW(edit, kProcProperty));
+    if (TheHost().observer != nullptr) TheHost().observer(edit, message, wParam, lParam);
+    if (SelectLineOnTripleClick(edit, message, lParam)) return 0;
     if (message == WM_COMMAND && LOWORD(wParam) == kCopyCommand) {
         AnswerCopyCommand(edit, editProc);
         return 0;
@@ -119,15 +149,13 @@ LRESULT CALLBACK TextWindowProc(HWND edit, UINT message, WPARAM wParam, LPARAM l
 }
 
 HWND CreateTextWindow(HWND parent, int id, DWORD style, int kind, const wchar_t* text) {
-    HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", text,
-                                WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | style, 0, 0, 100, 20,
-                                parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                TheHost().instance, nullptr);
+    HWND edit = CreateWindowExW(
+        WS_EX_CLIENTEDGE, L"EDIT", text, WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | style, 0, 0, 100,
+        20, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), TheHost().instance, nullptr);
     if (edit == nullptr) return nullptr;
     SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), 0);
     SetPropW(edit, kKindProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(kind)));
-    SetPropW(edit, kProcProperty,
-             reinterpret_cast<HANDLE>(GetWindowLongPtrW(edit, GWLP_WNDPROC)));
+    SetPropW(edit, kProcProperty, reinterpret_cast<HANDLE>(GetWindowLongPtrW(edit, GWLP_WNDPROC)));
     SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TextWindowProc));
     return edit;
 }
@@ -177,7 +205,8 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         case WM_COMMAND: {
             const int id = LOWORD(wParam);
             if (id == static_cast<int>(kIdNewCompose)) {
-                OpenComposeWindow(L"宛先の皆様\r\n\r\n資料は \\\\fs01\\share\\docs に置きました。\r\n");
+                OpenComposeWindow(
+                    L"宛先の皆様\r\n\r\n資料は \\\\fs01\\share\\docs に置きました。\r\n");
             } else if (id == static_cast<int>(kIdExit)) {
                 DestroyWindow(window);
             } else if (id == static_cast<int>(kIdCopy)) {
@@ -195,7 +224,8 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         }
         case WM_DESTROY:
             UnloadPlugin();
-            PostQuitMessage(0);
+            if (TheHost().quitOnDestroy) PostQuitMessage(0);
+            TheHost().view = nullptr;
             return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -271,9 +301,9 @@ HWND CreateHostWindows(HINSTANCE instance, const wchar_t* mailText) {
                  reinterpret_cast<LPARAM>(L"総務部 山田 <yamada@example.jp>  共有フォルダの場所"));
     host.header = CreateTextWindow(host.main, 201, ES_READONLY, kMenuKindMailList,
                                    L"件名: 共有フォルダの場所  \\\\fs01\\share");
-    host.view = CreateTextWindow(host.main, 202,
-                                 ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL,
-                                 kMenuKindMessageView, mailText);
+    host.view =
+        CreateTextWindow(host.main, 202, ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL,
+                         kMenuKindMessageView, mailText);
     for (HWND pane : {host.tree, host.list}) {
         SendMessageW(pane, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
                      0);
@@ -292,6 +322,8 @@ HWND MailList() { return TheHost().list; }
 void SetMessageText(const wchar_t* text) { SetWindowTextW(TheHost().view, text); }
 void SetCopyMode(CopyMode mode) { TheHost().copyMode = mode; }
 int CopyCommandsAnswered() { return TheHost().copyCommands; }
+void SetQuitOnDestroy(bool quit) { TheHost().quitOnDestroy = quit; }
+void SetMessageObserver(MessageObserver observer) { TheHost().observer = observer; }
 const PluginExports& Plugin() { return TheHost().plugin; }
 
 bool LoadPlugin(const wchar_t* path) {
@@ -301,8 +333,7 @@ bool LoadPlugin(const wchar_t* path) {
     using StartFunction = int(WINAPI*)();
     plugin.OnStart = Export<StartFunction>(plugin.module, "CVC_OnStart");
     plugin.OnExit = Export<StartFunction>(plugin.module, "CVC_OnExit");
-    plugin.OnMenuInit =
-        Export<int(WINAPI*)(HWND, HMENU, int)>(plugin.module, "CVC_OnMenuInit");
+    plugin.OnMenuInit = Export<int(WINAPI*)(HWND, HMENU, int)>(plugin.module, "CVC_OnMenuInit");
     plugin.OnOpenCompose = Export<int(WINAPI*)(HWND, LPARAM)>(plugin.module, "CVC_OnOpenCompose");
     plugin.OnPlugInSetup = Export<int(WINAPI*)(HWND)>(plugin.module, "CVC_OnPlugInSetup");
     plugin.OnPlugInInfo = Export<int(WINAPI*)(void*)>(plugin.module, "CVC_OnPlugInInfo");
@@ -362,6 +393,26 @@ bool RunPluginCommand(int id, HWND window) {
     const RegisteredCommand* command = FindCommand(id);
     if (command == nullptr || command->callback == nullptr) return false;
     command->callback(window, 0);
+    return true;
+}
+
+bool WriteLinePositions(HWND textWindow, const wchar_t* path) {
+    HANDLE file =
+        CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const int lines = static_cast<int>(SendMessageW(textWindow, EM_GETLINECOUNT, 0, 0));
+    for (int line = 0; line < lines; ++line) {
+        const LRESULT index = SendMessageW(textWindow, EM_LINEINDEX, line, 0);
+        const LRESULT position = SendMessageW(textWindow, EM_POSFROMCHAR, index, 0);
+        POINT point = {static_cast<short>(LOWORD(position)) + 4,
+                       static_cast<short>(HIWORD(position)) + 6};
+        ClientToScreen(textWindow, &point);
+        char row[64];
+        const int size = wsprintfA(row, "%d %ld %ld\n", line, point.x, point.y);
+        DWORD written = 0;
+        WriteFile(file, row, static_cast<DWORD>(size), &written, nullptr);
+    }
+    CloseHandle(file);
     return true;
 }
 

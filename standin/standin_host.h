@@ -49,6 +49,12 @@ HWND MailList();
 void SetMessageText(const wchar_t* text);
 void SetCopyMode(CopyMode mode);
 int CopyCommandsAnswered();
+// Whether closing the main window ends the message loop (tests keep theirs running).
+void SetQuitOnDestroy(bool quit);
+// Called with every message that reaches the host's own procedure of a text window, after
+// the plug-in's procedure has passed it on.
+using MessageObserver = void (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void SetMessageObserver(MessageObserver observer);
 
 // Loads the plug-in, starts it and lets it add to the menu bar. False when the load was
 // refused or a callback is missing.
@@ -68,6 +74,10 @@ HWND ComposeEditor(HWND composeWindow);
 HMENU PrepareContextMenu(HWND textWindow, int kind);
 // Runs the registered plug-in command id for window, as picking its item does.
 bool RunPluginCommand(int id, HWND window);
+
+// Writes "LINE X Y" rows: the screen point just inside the start of each line of a text
+// window, for scripts that click on lines.
+bool WriteLinePositions(HWND textWindow, const wchar_t* path);
 
 // The information record as the plug-in filled it, shown in a message box.
 void ShowPluginInfo(HWND owner);

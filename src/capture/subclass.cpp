@@ -1,26 +1,71 @@
 #include "capture/subclass.h"
 
+#include <ctime>
 #include <map>
 
-#include "host/guarded.h"
+#include "capture/selection_capture.h"
+#include "open/open_command.h"
+#include "settings/settings_store.h"
 
 namespace cvt {
 
 namespace {
 
+constexpr WPARAM kLetterO = 0x4F;
+
 // Window handle (ordered as an unsigned number) to the procedure it had before.
 std::map<UINT_PTR, WNDPROC> SubclassMap;
 
+// Real time of the last double click in any subclassed window, in clock() milliseconds; 0
+// after a triple click, so that a further press needs a new double click.
+std::uint32_t LastDoubleClickTime = 0;
+
 WNDPROC AsWndProc(LONG value) { return reinterpret_cast<WNDPROC>(static_cast<LONG_PTR>(value)); }
 
-LONG AsLong(WNDPROC procedure) {
-    return static_cast<LONG>(reinterpret_cast<LONG_PTR>(procedure));
+LONG AsLong(WNDPROC procedure) { return static_cast<LONG>(reinterpret_cast<LONG_PTR>(procedure)); }
+
+std::uint32_t ClockNow() { return static_cast<std::uint32_t>(std::clock()); }
+
+void CaptureAndOpen(HWND window) {
+    if (CaptureSelection(window) == 0) OpenPathCommand(window, 0);
+}
+
+bool ShiftIsDown() { return (GetKeyState(VK_SHIFT) & 0x80) != 0; }
+
+void ActOn(HWND window, UINT message, WPARAM wParam) {
+    switch (message) {
+        case TripleClickMessage:
+            CaptureAndOpen(window);
+            break;
+        case WM_LBUTTONDBLCLK:
+            LastDoubleClickTime = ClockNow();
+            break;
+        case WM_KEYDOWN:
+            if (wParam == kLetterO && ShiftIsDown()) CaptureAndOpen(window);
+            break;
+        case WM_LBUTTONDOWN:
+            // The setting is read only for presses that can be the third of a triple click.
+            // A time of 0 means no double click is pending: without that check a single
+            // press in the first moments of the host's life would count as a triple click.
+            if (LastDoubleClickTime != 0 &&
+                ClockNow() - LastDoubleClickTime <= GetDoubleClickTime() &&
+                ReadSetting(kSettingTripleClick) == 1) {
+                LastDoubleClickTime = 0;
+                PostMessageA(window, TripleClickMessage, 0, 0);
+            }
+            break;
+    }
 }
 
 LRESULT PassOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto entry = SubclassMap.find(reinterpret_cast<UINT_PTR>(window));
     if (entry == SubclassMap.end() || entry->second == nullptr) return 0;
-    return CallWindowProcA(entry->second, window, message, wParam, lParam);
+    const WNDPROC previous = entry->second;
+    const LRESULT result = CallWindowProcA(previous, window, message, wParam, lParam);
+    // The window is gone: forget it, so a later window with the same handle value starts
+    // afresh and nothing dangles.
+    if (message == WM_NCDESTROY) SubclassMap.erase(reinterpret_cast<UINT_PTR>(window));
+    return result;
 }
 
 }  // namespace
@@ -34,8 +79,33 @@ void InstallSubclass(HWND window) {
     SetWindowLongA(window, GWL_WNDPROC, AsLong(&SubclassProc));
 }
 
+void RemoveAllSubclasses() {
+    for (auto entry = SubclassMap.begin(); entry != SubclassMap.end();) {
+        HWND window = reinterpret_cast<HWND>(entry->first);
+        // A window that someone else subclassed on top of the plug-in keeps its chain: taking
+        // the plug-in out from under it would break that chain.
+        if (IsWindow(window) && AsWndProc(GetWindowLongA(window, GWL_WNDPROC)) == &SubclassProc) {
+            SetWindowLongA(window, GWL_WNDPROC, AsLong(entry->second));
+            entry = SubclassMap.erase(entry);
+        } else if (!IsWindow(window)) {
+            entry = SubclassMap.erase(entry);
+        } else {
+            ++entry;
+        }
+    }
+}
+
 LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return Guarded<LRESULT>(0, [&] { return PassOn(window, message, wParam, lParam); });
+    // A failure in the plug-in's own work must not keep the message from the host.
+    try {
+        ActOn(window, message, wParam);
+    } catch (...) {
+    }
+    try {
+        return PassOn(window, message, wParam, lParam);
+    } catch (...) {
+        return 0;
+    }
 }
 
 }  // namespace cvt

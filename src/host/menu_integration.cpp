@@ -1,7 +1,11 @@
 #include "host/menu_integration.h"
 
+#include "capture/selected_text.h"
+#include "capture/selection_capture.h"
 #include "host/host_api.h"
 #include "host/host_texts.h"
+#include "host/menu_caption.h"
+#include "open/open_command.h"
 #include "settings/setup_dialog.h"
 
 namespace cvt {
@@ -21,10 +25,28 @@ void AddSetupItem(HMENU menuBar) {
                 kSetupMenuItem932);
 }
 
+// Captures the window's selection and, when it holds a path, offers to open it at the top of
+// the menu. Picking the item runs the open command on this capture's SelectedText.
+void AddOpenItem(HWND window, HMENU menu, int kind) {
+    if (CaptureSelection(window) & 0x80000000u) return;
+    if (SelectedText == nullptr) return;
+    char16_t* path = LocateMenuPath(reinterpret_cast<char16_t*>(SelectedText));
+    if (path == nullptr) return;
+    const int command = HostRegisterCommand()(kOpenCommandDescription932, kind, &OpenPathCommand);
+    char16_t caption[kMenuCaptionCapacity];
+    BuildMenuCaption(path, static_cast<std::uint32_t>(kind), caption);
+    InsertMenuW(menu, 0, MF_BYPOSITION | MF_STRING, static_cast<UINT_PTR>(command),
+                reinterpret_cast<const wchar_t*>(caption));
+}
+
 }  // namespace
 
-int OnMenuInit(HWND, HMENU menu, int kind) {
-    if (kind == kMenuBar) AddSetupItem(menu);
+int OnMenuInit(HWND window, HMENU menu, int kind) {
+    if (kind == kMenuBar) {
+        AddSetupItem(menu);
+    } else if (MenuKindTakesOpenItem(static_cast<std::uint32_t>(kind))) {
+        AddOpenItem(window, menu, kind);
+    }
     return 0;
 }
 

@@ -85,6 +85,7 @@ int WINAPI CVC_OnStart() {
 int WINAPI CVC_OnExit() {
     return Guarded(0, [] {
         ReleaseSelectedText();
+        RemoveAllSubclasses();
         return 0;
     });
 }

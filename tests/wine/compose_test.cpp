@@ -18,9 +18,9 @@ LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 }
 
 HWND Child(HWND parent, int id) {
-    HWND child = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr,
-                                 nullptr);
+    HWND child =
+        CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
     SetWindowLongPtrW(child, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingProc));
     return child;
 }

@@ -19,11 +19,11 @@ struct ExportCase {
 };
 
 const ExportCase kExports[] = {
-    {1, "CVC_OnStart", 0},        {2, "CVC_OnExit", 0},          {3, "CVC_OnMenuInit", 3},
-    {4, "CVC_OnOpenFolder", 1},   {5, "CVC_OnOpenMail", 1},      {6, "CVC_OnEveryMinute", 0},
-    {7, "CVC_OnOpenCompose", 2},  {8, "CVC_OnOutgoing", 2},      {9, "CVC_OnKeyDispatch", 3},
-    {10, "CVC_OnRetrieve", 2},    {11, "CVC_OnSend", 1},         {12, "CVC_OnFinishRetrieve", 1},
-    {13, "CVC_OnPlugInSetup", 1}, {14, "CVC_OnPlugInInfo", 1},   {15, "CVC_OnDragDrop", 4},
+    {1, "CVC_OnStart", 0},          {2, "CVC_OnExit", 0},        {3, "CVC_OnMenuInit", 3},
+    {4, "CVC_OnOpenFolder", 1},     {5, "CVC_OnOpenMail", 1},    {6, "CVC_OnEveryMinute", 0},
+    {7, "CVC_OnOpenCompose", 2},    {8, "CVC_OnOutgoing", 2},    {9, "CVC_OnKeyDispatch", 3},
+    {10, "CVC_OnRetrieve", 2},      {11, "CVC_OnSend", 1},       {12, "CVC_OnFinishRetrieve", 1},
+    {13, "CVC_OnPlugInSetup", 1},   {14, "CVC_OnPlugInInfo", 1}, {15, "CVC_OnDragDrop", 4},
     {16, "CVC_OnBeforeFilter2", 4},
 };
 
@@ -49,7 +49,8 @@ TEST(Exports, EachCallbackHasItsOrdinalAndRemovesItsOwnArguments) {
     }
     // Nothing but the sixteen callbacks is exported, and none under a decorated name.
     auto* base = reinterpret_cast<BYTE*>(plugin.module());
-    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
     auto* directory = reinterpret_cast<IMAGE_EXPORT_DIRECTORY*>(
         base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
     EXPECT_EQ(directory->NumberOfNames, 16u);
@@ -78,8 +79,9 @@ TEST(PluginInfo, FillsTheFourTextsInShiftJisAndTouchesNothingElse) {
         {0, Cp932(L"Corvel!トリプルクリック～トリベインプラグイン")},
         {80, Cp932(L"Veltrin")},
         {160, Cp932(L"1.2")},
-        {240, Cp932(L"トリプルクリックでメールに書かれた\\\\server\\folderのようなサーバー上のフォル"
-                    L"ダを開けるプラグインです。")},
+        {240,
+         Cp932(L"トリプルクリックでメールに書かれた\\\\server\\folderのようなサーバー上のフォル"
+               L"ダを開けるプラグインです。")},
     };
     EXPECT_EQ(fields[3].bytes.size(), 102u);  // 101 bytes of text and the NUL
     EXPECT_EQ(record[341], 0);

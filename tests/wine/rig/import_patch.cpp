@@ -10,7 +10,8 @@ void* PatchImport(HMODULE module, const char* importedDll, const char* function,
     const IMAGE_DATA_DIRECTORY& directory =
         nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     if (directory.VirtualAddress == 0) return nullptr;
-    for (auto* descriptor = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+    for (auto* descriptor =
+             reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
          descriptor->Name != 0; ++descriptor) {
         if (lstrcmpiA(reinterpret_cast<char*>(base + descriptor->Name), importedDll) != 0) continue;
         auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(

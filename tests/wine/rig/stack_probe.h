@@ -4,5 +4,5 @@
 
 #include <cstdint>
 
-extern "C" int __cdecl rig_CallAndMeasure(void* function, const std::uint32_t* arguments,
-                                          int count, std::uint32_t* result);
+extern "C" int __cdecl rig_CallAndMeasure(void* function, const std::uint32_t* arguments, int count,
+                                          std::uint32_t* result);

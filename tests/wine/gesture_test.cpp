@@ -1,0 +1,261 @@
+// The two gestures in the host's text windows, from the messages the window receives to the
+// recorded launch.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <vector>
+
+#include "rig/host_fixture.h"
+
+namespace {
+
+constexpr UINT kTripleClickMessage = 0xD1CA;
+const wchar_t kMail[] = L"件名のない行\r\n\\\\fs01\\share\\reports\r\n最後の行";
+const wchar_t kExpectedParameters[] = L"/c start \\\\fs01\\share\\reports\\";
+
+void SetModifiers(bool shift, bool control) {
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    keys[VK_CONTROL] = control ? 0x80 : 0;
+    SetKeyboardState(keys);
+}
+
+void Press(HWND window, LPARAM point) {
+    SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    SendMessageW(window, WM_LBUTTONUP, 0, point);
+}
+
+void DoubleClick(HWND window, LPARAM point) {
+    Press(window, point);
+    SendMessageW(window, WM_LBUTTONDBLCLK, MK_LBUTTON, point);
+    SendMessageW(window, WM_LBUTTONUP, 0, point);
+}
+
+class Gestures : public rig::HostTest {
+protected:
+    void SetUp() override {
+        rig::HostTest::SetUp();
+        standin::SetMessageText(kMail);
+    }
+    void TearDown() override {
+        SetModifiers(false, false);
+        rig::HostTest::TearDown();
+    }
+    void TripleClick(HWND window, int line) {
+        const LPARAM point = LinePoint(window, line);
+        DoubleClick(window, point);
+        Sleep(30);
+        Press(window, point);
+        rig::PumpMessages(150);
+    }
+    void ExpectOneLaunchOfTheServerPath() {
+        ASSERT_EQ(Launches().size(), 1u);
+        EXPECT_EQ(Launches()[0].file, L"cmd.exe");
+        EXPECT_EQ(Launches()[0].parameters, kExpectedParameters);
+    }
+};
+
+TEST_F(Gestures, TripleClickWithinTheDoubleClickTimeOpensTheLine) {
+    TripleClick(View(), 1);
+    ExpectOneLaunchOfTheServerPath();
+}
+
+TEST_F(Gestures, PressAfterTheDoubleClickTimeIsAnOrdinaryPress) {
+    const LPARAM point = LinePoint(View(), 1);
+    DoubleClick(View(), point);
+    Sleep(GetDoubleClickTime() + 150);
+    Press(View(), point);
+    rig::PumpMessages(150);
+    EXPECT_TRUE(Launches().empty());
+}
+
+TEST_F(Gestures, AFurtherPressNeedsANewDoubleClick) {
+    TripleClick(View(), 1);
+    Press(View(), LinePoint(View(), 1));
+    rig::PumpMessages(150);
+    EXPECT_EQ(Launches().size(), 1u);
+    TripleClick(View(), 1);
+    EXPECT_EQ(Launches().size(), 2u);
+}
+
+TEST_F(Gestures, TheDoubleClickTimeIsSharedBetweenWindows) {
+    HWND editor = OpenCompose(L"\\\\fs02\\drafts\r\n");
+    DoubleClick(View(), LinePoint(View(), 1));
+    Press(editor, LinePoint(editor, 0));
+    rig::PumpMessages(150);
+    ASSERT_EQ(Launches().size(), 1u);
+    EXPECT_EQ(Launches()[0].parameters, L"/c start \\\\fs02\\drafts\\");
+}
+
+TEST_F(Gestures, TripleClickSettingOtherThanOneLeavesThePressOrdinaryButShiftOWorks) {
+    for (std::uint32_t setting : {0u, 2u}) {
+        SCOPED_TRACE(setting);
+        rig::LaunchRecorder::Reset();
+        rig::WriteDword(L"TrivaneTripleClick", setting);
+        TripleClick(View(), 1);
+        EXPECT_TRUE(Launches().empty());
+        SendMessageW(View(), EM_SETSEL, 0, -1);
+        SetModifiers(true, false);
+        SendMessageW(View(), WM_KEYDOWN, 'O', 1);
+        SetModifiers(false, false);
+        ExpectOneLaunchOfTheServerPath();
+    }
+}
+
+struct KeyCase {
+    const char* name;
+    bool shift;
+    bool control;
+    UINT message;
+    WPARAM key;
+    int launches;
+};
+
+class ShiftO : public Gestures, public testing::WithParamInterface<KeyCase> {};
+
+TEST_P(ShiftO, OpensOnlyForShiftOInAKeyDown) {
+    const KeyCase& c = GetParam();
+    SendMessageW(View(), EM_SETSEL, 0, -1);
+    SetModifiers(c.shift, c.control);
+    SendMessageW(View(), c.message, c.key, 1);
+    EXPECT_EQ(static_cast<int>(Launches().size()), c.launches);
+}
+
+const KeyCase kKeyCases[] = {
+    {"ShiftO", true, false, WM_KEYDOWN, 'O', 1},
+    {"CtrlShiftO", true, true, WM_KEYDOWN, 'O', 1},
+    {"AltShiftO", true, false, WM_SYSKEYDOWN, 'O', 0},
+    {"PlainO", false, false, WM_KEYDOWN, 'O', 0},
+    {"CtrlO", false, true, WM_KEYDOWN, 'O', 0},
+    {"ShiftP", true, false, WM_KEYDOWN, 'P', 0},
+    {"ShiftOKeyUp", true, false, WM_KEYUP, 'O', 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Keys, ShiftO, testing::ValuesIn(kKeyCases),
+                         [](const testing::TestParamInfo<KeyCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST_F(Gestures, AutoRepeatedShiftOTriggersEachTime) {
+    SendMessageW(View(), EM_SETSEL, 0, -1);
+    SetModifiers(true, false);
+    for (int i = 0; i < 3; ++i) SendMessageW(View(), WM_KEYDOWN, 'O', 0x40000001);
+    EXPECT_EQ(Launches().size(), 3u);
+}
+
+std::vector<UINT> g_hostMessages;
+std::vector<size_t> g_launchesWhenTripleClickArrived;
+
+void RecordHostMessage(HWND, UINT message, WPARAM, LPARAM) {
+    g_hostMessages.push_back(message);
+    if (message == kTripleClickMessage) {
+        g_launchesWhenTripleClickArrived.push_back(rig::LaunchRecorder::launches().size());
+    }
+}
+
+TEST_F(Gestures, ShiftOWithoutSelectionOpensNothingAndTheKeyReachesTheHost) {
+    SendMessageW(View(), EM_SETSEL, 0, 0);
+    g_hostMessages.clear();
+    standin::SetMessageObserver(&RecordHostMessage);
+    SetModifiers(true, false);
+    SendMessageW(View(), WM_KEYDOWN, 'O', 1);
+    EXPECT_TRUE(Launches().empty());
+    EXPECT_TRUE(rig::LaunchRecorder::messageBoxes().empty());
+    int keyDowns = 0;
+    for (UINT message : g_hostMessages) keyDowns += message == WM_KEYDOWN;
+    EXPECT_EQ(keyDowns, 1);
+}
+
+TEST_F(Gestures, TheTripleClickMessageReachesTheHostAfterThePlugInActed) {
+    g_launchesWhenTripleClickArrived.clear();
+    standin::SetMessageObserver(&RecordHostMessage);
+    TripleClick(View(), 1);
+    ASSERT_EQ(g_launchesWhenTripleClickArrived.size(), 1u);
+    EXPECT_EQ(g_launchesWhenTripleClickArrived[0], 1u);
+}
+
+TEST_F(Gestures, WindowsKeepWorkingAfterTheHostUnloadsThePlugIn) {
+    HWND editor = OpenCompose(L"本文");
+    HMODULE plugin = standin::Plugin().module;
+    const auto base = reinterpret_cast<UINT_PTR>(plugin);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<IMAGE_DOS_HEADER*>(plugin)->e_lfanew);
+    const UINT_PTR end = base + nt->OptionalHeader.SizeOfImage;
+    recorder_.reset();
+    standin::UnloadPlugin();
+    for (HWND window : {View(), editor}) {
+        const auto procedure = static_cast<UINT_PTR>(GetWindowLongPtrW(window, GWLP_WNDPROC));
+        EXPECT_FALSE(procedure >= base && procedure < end) << "a procedure of the unloaded DLL";
+        SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"まだ動く"));
+        EXPECT_EQ(rig::WindowText(window), L"まだ動く");
+        SendMessageW(window, WM_KEYDOWN, 'O', 1);
+    }
+}
+
+// Real input, as a person gives it: the system turns the clicks into the messages.
+class RealInput : public Gestures {
+protected:
+    static void ClickAt(POINT screen) {
+        const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+        INPUT input[3] = {};
+        for (INPUT& i : input) i.type = INPUT_MOUSE;
+        input[0].mi.dx = screen.x * 65535 / (width - 1);
+        input[0].mi.dy = screen.y * 65535 / (height - 1);
+        input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        SendInput(3, input, sizeof(INPUT));
+    }
+    static void RealTripleClick(HWND window, int line) {
+        const LPARAM client = LinePoint(window, line);
+        POINT point = {LOWORD(client), HIWORD(client)};
+        ClientToScreen(window, &point);
+        for (int i = 0; i < 3; ++i) {
+            ClickAt(point);
+            rig::PumpMessages(70);
+        }
+        rig::PumpMessages(250);
+    }
+    static void RealShiftO() {
+        INPUT input[4] = {};
+        const WORD keys[4] = {VK_SHIFT, 'O', 'O', VK_SHIFT};
+        for (int i = 0; i < 4; ++i) {
+            input[i].type = INPUT_KEYBOARD;
+            input[i].ki.wVk = keys[i];
+            input[i].ki.dwFlags = (i >= 2) ? KEYEVENTF_KEYUP : 0;
+        }
+        SendInput(4, input, sizeof(INPUT));
+        rig::PumpMessages(250);
+    }
+};
+
+TEST_F(RealInput, TripleClickInTheMessageView) {
+    SetForegroundWindow(main_);
+    rig::PumpMessages(100);
+    RealTripleClick(View(), 1);
+    ExpectOneLaunchOfTheServerPath();
+}
+
+TEST_F(RealInput, ShiftOInTheMessageView) {
+    SetForegroundWindow(main_);
+    SetFocus(View());
+    SendMessageW(View(), EM_SETSEL, 0, -1);
+    rig::PumpMessages(100);
+    RealShiftO();
+    ExpectOneLaunchOfTheServerPath();
+}
+
+TEST_F(RealInput, TripleClickAndShiftOInAComposingEditor) {
+    HWND editor = OpenCompose(L"下書き\r\n\\\\fs01\\share\\reports\r\n");
+    SetForegroundWindow(GetAncestor(editor, GA_ROOT));
+    rig::PumpMessages(150);
+    RealTripleClick(editor, 1);
+    ExpectOneLaunchOfTheServerPath();
+    SetFocus(editor);
+    SendMessageW(editor, EM_SETSEL, 0, -1);
+    RealShiftO();
+    EXPECT_EQ(Launches().size(), 2u);
+}
+
+}  // namespace
