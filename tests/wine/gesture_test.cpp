@@ -91,7 +91,7 @@ TEST_F(Gestures, TheDoubleClickTimeIsSharedBetweenWindows) {
 TEST_F(Gestures, TripleClickSettingOtherThanOneLeavesThePressOrdinaryButShiftOWorks) {
     for (std::uint32_t setting : {0u, 2u}) {
         SCOPED_TRACE(setting);
-        rig::LaunchRecorder::Reset();
+        observer_->Clear();
         rig::WriteDword(L"TrivaneTripleClick", setting);
         TripleClick(View(), 1);
         EXPECT_TRUE(Launches().empty());
@@ -150,7 +150,8 @@ std::vector<size_t> g_launchesWhenTripleClickArrived;
 void RecordHostMessage(HWND, UINT message, WPARAM, LPARAM) {
     g_hostMessages.push_back(message);
     if (message == kTripleClickMessage) {
-        g_launchesWhenTripleClickArrived.push_back(rig::LaunchRecorder::launches().size());
+        g_launchesWhenTripleClickArrived.push_back(
+            rig::PluginObserver::CurrentLog()->launches.size());
     }
 }
 
@@ -161,7 +162,7 @@ TEST_F(Gestures, ShiftOWithoutSelectionOpensNothingAndTheKeyReachesTheHost) {
     SetModifiers(true, false);
     SendMessageW(View(), WM_KEYDOWN, 'O', 1);
     EXPECT_TRUE(Launches().empty());
-    EXPECT_TRUE(rig::LaunchRecorder::messageBoxes().empty());
+    EXPECT_TRUE(MessageBoxes().empty());
     int keyDowns = 0;
     for (UINT message : g_hostMessages) keyDowns += message == WM_KEYDOWN;
     EXPECT_EQ(keyDowns, 1);
@@ -182,7 +183,7 @@ TEST_F(Gestures, WindowsKeepWorkingAfterTheHostUnloadsThePlugIn) {
     auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
         base + reinterpret_cast<IMAGE_DOS_HEADER*>(plugin)->e_lfanew);
     const UINT_PTR end = base + nt->OptionalHeader.SizeOfImage;
-    recorder_.reset();
+    observer_.reset();
     standin::UnloadPlugin();
     for (HWND window : {View(), editor}) {
         const auto procedure = static_cast<UINT_PTR>(GetWindowLongPtrW(window, GWLP_WNDPROC));

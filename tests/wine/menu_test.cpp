@@ -125,7 +125,7 @@ TEST_F(MenuTest, PickingAnInvalidPathShowsTheMessage) {
     HMENU menu = Prepare(L"\\\\fs01\\a*b", 3);
     ASSERT_TRUE(standin::RunPluginCommand(static_cast<int>(GetMenuItemID(menu, 0)), View()));
     EXPECT_TRUE(Launches().empty());
-    EXPECT_EQ(rig::LaunchRecorder::messageBoxes().size(), 1u);
+    EXPECT_EQ(MessageBoxes().size(), 1u);
 }
 
 TEST_F(MenuTest, MenuBarGetsTheSettingsItemAtTheEndOfTheToolsMenu) {

@@ -175,6 +175,7 @@ struct ObserverState {
     CallLog log;
     PlayedVersion version;
     bool showMessageBoxes = false;
+    bool refuseProgressWindow = false;
     void* originalMessageBoxW = nullptr;
     void* originalMessageBoxA = nullptr;
     void* originalDialogBoxParamA = nullptr;
@@ -269,8 +270,13 @@ INT_PTR WINAPI RecordDialogBoxParamA(HINSTANCE instance, const char* name, HWND 
 
 HWND WINAPI RecordCreateDialogParamA(HINSTANCE instance, const char* name, HWND owner,
                                      DLGPROC procedure, LPARAM parameter) {
-    HWND window = AsFunction<HWND(WINAPI*)(HINSTANCE, const char*, HWND, DLGPROC, LPARAM)>(
-        Observed->originalCreateDialogParamA)(instance, name, owner, procedure, parameter);
+    const bool refused =
+        Observed->refuseProgressWindow && reinterpret_cast<UINT_PTR>(name) == kProgressTemplate;
+    HWND window = refused
+                      ? nullptr
+                      : AsFunction<HWND(WINAPI*)(HINSTANCE, const char*, HWND, DLGPROC, LPARAM)>(
+                            Observed->originalCreateDialogParamA)(instance, name, owner, procedure,
+                                                                  parameter);
     CreateDialogCall call;
     call.instance = instance;
     call.templateId = reinterpret_cast<UINT_PTR>(name);
@@ -379,6 +385,8 @@ PluginObserver::~PluginObserver() {
 CallLog& PluginObserver::log() { return Observed->log; }
 void PluginObserver::PlayVersion(const PlayedVersion& version) { Observed->version = version; }
 void PluginObserver::Clear() { Observed->log = CallLog(); }
+void PluginObserver::RefuseProgressWindow(bool refuse) { Observed->refuseProgressWindow = refuse; }
+const CallLog* PluginObserver::CurrentLog() { return Observed ? &Observed->log : nullptr; }
 
 bool PluginObserver::complete() const {
     for (const auto& patch : patches_) {

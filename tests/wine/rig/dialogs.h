@@ -156,6 +156,11 @@ public:
     // Every patch found its import.
     bool complete() const;
     void Clear();
+    // Makes the progress window's creation fail (which the open command ignores), so that
+    // tests with real input keep the activation where they put it.
+    void RefuseProgressWindow(bool refuse);
+    // The log of the observer in place, for callbacks that have no test at hand; or null.
+    static const CallLog* CurrentLog();
 
 private:
     std::vector<std::unique_ptr<ScopedImportPatch>> patches_;

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "rig/launch_recorder.h"
+#include "rig/dialogs.h"
 #include "rig/rig.h"
 #include "standin/host_state.h"
 #include "standin/standin_host.h"
@@ -36,13 +36,14 @@ protected:
         ASSERT_NE(main_, nullptr);
         ShowWindow(main_, SW_SHOW);
         ASSERT_TRUE(standin::LoadPlugin(PluginPath().c_str()));
-        recorder_ = std::make_unique<LaunchRecorder>(standin::Plugin().module);
-        ASSERT_TRUE(recorder_->active());
+        observer_ = std::make_unique<PluginObserver>(standin::Plugin().module);
+        ASSERT_TRUE(observer_->complete());
+        observer_->RefuseProgressWindow(true);
         PumpMessages(50);
     }
 
     void TearDown() override {
-        recorder_.reset();
+        observer_.reset();
         standin::SetMessageObserver(nullptr);
         for (HWND compose : composeWindows_) DestroyWindow(compose);
         DestroyWindow(main_);  // unloads the plug-in
@@ -70,10 +71,13 @@ protected:
         return MAKELPARAM(LOWORD(position) + 3, HIWORD(position) + 4);
     }
 
-    static const std::vector<Launch>& Launches() { return LaunchRecorder::launches(); }
+    const std::vector<ShellLaunch>& Launches() const { return observer_->log().launches; }
+    const std::vector<MessageBoxCall>& MessageBoxes() const {
+        return observer_->log().messageBoxes;
+    }
 
     HWND main_ = nullptr;
-    std::unique_ptr<LaunchRecorder> recorder_;
+    std::unique_ptr<PluginObserver> observer_;
     std::vector<HWND> composeWindows_;
 };
 
