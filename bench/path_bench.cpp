@@ -98,7 +98,9 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-                times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+                // Kept in nanoseconds whatever unit the benchmark reports in.
+                times_[run.benchmark_name()] = run.GetAdjustedRealTime() * 1e9 /
+                                               benchmark::GetTimeUnitMultiplier(run.time_unit);
             }
         }
         ConsoleReporter::ReportRuns(runs);
