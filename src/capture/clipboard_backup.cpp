@@ -16,10 +16,11 @@ namespace {
 constexpr UINT kLastPredefinedFormat = 17;
 constexpr UINT kGlobalFlags = GMEM_MOVEABLE | GMEM_DDESHARE;
 
-// Eleven tries ten milliseconds apart: long enough for a viewer that renders or peeks, short
-// enough not to freeze the host's window.
-constexpr int kOpenAttempts = 11;
-constexpr DWORD kOpenPause = 10;
+// About 100 ms of tries a few milliseconds apart: long enough for a viewer that renders or
+// peeks, short enough not to freeze the host's window. The limit is on the time, not on the
+// number of tries, because Sleep may take a whole timer tick (about 16 ms) for a short pause.
+constexpr DWORD kOpenPatience = 100;
+constexpr DWORD kOpenPause = 5;
 
 bool IsTextFormat(UINT format) {
     return format == CF_TEXT || format == CF_OEMTEXT || format == CF_UNICODETEXT;
@@ -143,12 +144,22 @@ void PutBack(ClipboardEntry& entry) {
     if (picture) entry.metaFile = nullptr;  // the clipboard deletes it with the block
 }
 
+// The next format on the open clipboard, or 0. A 0 that comes with an error ends an
+// enumeration that is not complete; *broken then says so.
+UINT NextFormat(UINT format, bool* broken) {
+    SetLastError(ERROR_SUCCESS);
+    const UINT next = EnumClipboardFormats(format);
+    if (next == 0 && GetLastError() != ERROR_SUCCESS) *broken = true;
+    return next;
+}
+
 }  // namespace
 
 bool OpenClipboardPatiently(HWND owner) {
-    for (int attempt = 1;; ++attempt) {
+    const DWORD start = GetTickCount();
+    for (;;) {
         if (OpenClipboard(owner)) return true;
-        if (attempt == kOpenAttempts) return false;
+        if (GetTickCount() - start >= kOpenPatience) return false;
         Sleep(kOpenPause);
     }
 }
@@ -178,8 +189,8 @@ int ClipboardBackup::Backup(HWND owner, int allFormats) {
     ClipboardSession clipboard(OpenClipboardPatiently(owner));
     if (!clipboard) return 0;
     Clear();
-    for (UINT format = EnumClipboardFormats(0); format != 0;
-         format = EnumClipboardFormats(format)) {
+    bool broken = false;
+    for (UINT format = NextFormat(0, &broken); format != 0; format = NextFormat(format, &broken)) {
         if (allFormats == 0 && !IsTextFormat(format)) continue;
         SaveOutcome outcome = SaveOutcome::kSkipped;
         OwnedEntry entry = SaveFormat(format, &outcome);
@@ -190,6 +201,11 @@ int ClipboardBackup::Backup(HWND owner, int allFormats) {
         if (outcome == SaveOutcome::kSkipped) continue;
         // Out of memory: the user's clipboard is still whole, so leave it so and save
         // nothing rather than empty it with only part of it saved.
+        Clear();
+        return 0;
+    }
+    // Likewise when the enumeration broke off: the formats after it were never saved.
+    if (broken) {
         Clear();
         return 0;
     }

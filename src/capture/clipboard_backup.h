@@ -40,8 +40,8 @@ public:
 
     // Saves the clipboard (every format when allFormats is non-zero, otherwise CF_TEXT,
     // CF_OEMTEXT and CF_UNICODETEXT) and empties it under owner. 1 on success; 0 when the
-    // clipboard cannot be opened or memory for the copies runs out, and the clipboard is
-    // then left as it was, with nothing saved.
+    // clipboard cannot be opened, its formats cannot all be listed or memory for the copies
+    // runs out, and the clipboard is then left as it was, with nothing saved.
     int Backup(HWND owner, int allFormats);
     // Puts the saved formats back under owner, then clears. 0 when the clipboard cannot be
     // opened; the saved formats then stay until the next Backup or Clear.

@@ -18,7 +18,15 @@ constexpr std::uint32_t kCaptureFailed = 0x80004005u;
 constexpr WORD kWaitCursor = 32514;   // IDC_WAIT
 constexpr WORD kArrowCursor = 32512;  // IDC_ARROW
 
-void ShowSystemCursor(WORD id) { SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(id))); }
+// The system's cursors are shared and live as long as the process, so each is loaded once:
+// looking one up costs about as much as a small capture's clipboard calls.
+HCURSOR g_waitCursor = nullptr;
+HCURSOR g_arrowCursor = nullptr;
+
+HCURSOR SystemCursor(HCURSOR* loaded, WORD id) {
+    if (*loaded == nullptr) *loaded = LoadCursorA(nullptr, MAKEINTRESOURCEA(id));
+    return *loaded;
+}
 
 // Takes the clipboard's Unicode text into SelectedText. The buffer is twice the block's size,
 // which leaves room for the NUL that a block from a careless program may lack.
@@ -57,10 +65,14 @@ std::uint32_t CaptureAroundBackup(HWND window) {
 }  // namespace
 
 std::uint32_t CaptureSelection(HWND window) {
-    ShowSystemCursor(kWaitCursor);
+    // The arrow is made sure of first: when it cannot be had, the cursor is left as it is
+    // rather than turned into the wait cursor for good, or into none.
+    const HCURSOR arrow = SystemCursor(&g_arrowCursor, kArrowCursor);
+    const HCURSOR wait = SystemCursor(&g_waitCursor, kWaitCursor);
+    if (arrow != nullptr && wait != nullptr) SetCursor(wait);
     const std::uint32_t result = CaptureAroundBackup(window);
     // The arrow, not whatever showed before: the wait cursor may have replaced it.
-    ShowSystemCursor(kArrowCursor);
+    if (arrow != nullptr) SetCursor(arrow);
     return result;
 }
 

@@ -154,6 +154,21 @@ std::string Difference(const FormatRecord& before, const FormatRecord& after) {
     return text.str();
 }
 
+std::string Difference(const ClipboardSnapshot& before, const ClipboardSnapshot& after) {
+    std::string text;
+    for (const FormatRecord& saved : before) {
+        const FormatRecord* found = FindFormat(after, saved.id);
+        const std::string what = found == nullptr ? "missing" : Difference(saved, *found);
+        if (!what.empty()) text += "format " + std::to_string(saved.id) + ": " + what + "\n";
+    }
+    for (const FormatRecord& extra : after) {
+        if (FindFormat(before, extra.id) == nullptr) {
+            text += "format " + std::to_string(extra.id) + " \"" + extra.name + "\" is new\n";
+        }
+    }
+    return text;
+}
+
 ClipboardSource::ClipboardSource()
     : window_(CreateWindowExW(0, L"STATIC", L"another program", WS_OVERLAPPED, 0, 0, 10, 10,
                               nullptr, nullptr, nullptr, nullptr)) {}
@@ -315,7 +330,7 @@ bool ClipboardHolder::Hold(DWORD milliseconds) {
     ResetEvent(release_);
     ResetEvent(released_);
     SetEvent(hold_);
-    return WaitForSingleObject(held_, 5000) == WAIT_OBJECT_0 && shared_[1] == 1;
+    return WaitPumping(held_, 5000) && shared_[1] == 1;
 }
 
 void ClipboardHolder::Release() {
@@ -371,8 +386,11 @@ struct HeapState {
     int failHeapAt = 0;
     int failGlobalAt = 0;
     bool injected = false;
+    bool poison = false;
 };
 HeapState* g_heap = nullptr;
+
+constexpr unsigned char kPoison = 0xA5;
 
 bool FailThisHeapCall() {
     ++g_heap->heapCalls;
@@ -400,6 +418,7 @@ void Untrack(void* block) {
 void* __cdecl WatchedMalloc(size_t size) {
     if (FailThisHeapCall()) return nullptr;
     void* block = g_heap->malloc(size);
+    if (block != nullptr && g_heap->poison) std::memset(block, kPoison, size);
     Track(block, size);
     return block;
 }
@@ -479,6 +498,7 @@ void HeapWatch::FailGlobalAllocation(int n) {
     g_heap->failGlobalAt = n;
 }
 bool HeapWatch::injected() const { return g_heap->injected; }
+void HeapWatch::PoisonNewBlocks(bool poison) { g_heap->poison = poison; }
 
 // ---- GDI copies ------------------------------------------------------------------------------
 
@@ -609,6 +629,46 @@ void GdiWatch::RefuseEverything(bool refuse) { g_gdi->refuseAll = refuse; }
 int GdiWatch::refusedGlobals() const { return g_gdi->refusedCount; }
 int GdiWatch::refusedGlobalsFreed() const { return g_gdi->refusedFreed; }
 
+// ---- A Unicode text block of the test's making -----------------------------------------------
+
+namespace {
+
+struct StandInState {
+    HANDLE(WINAPI* getClipboardData)(UINT) = nullptr;
+    HGLOBAL block = nullptr;
+    bool armed = false;
+    int handedOut = 0;
+};
+StandInState* g_standIn = nullptr;
+
+HANDLE WINAPI StandInGetClipboardData(UINT format) {
+    if (format != CF_UNICODETEXT || !g_standIn->armed) return g_standIn->getClipboardData(format);
+    ++g_standIn->handedOut;
+    return g_standIn->block;
+}
+
+}  // namespace
+
+UnicodeTextStandIn::UnicodeTextStandIn(HMODULE module, const std::vector<unsigned char>& bytes) {
+    g_standIn = new StandInState();
+    g_standIn->block = GlobalFromBytes(bytes.data(), bytes.size());
+    Patch(patches_, module, "user32.dll", "GetClipboardData", &StandInGetClipboardData,
+          &g_standIn->getClipboardData);
+}
+
+UnicodeTextStandIn::~UnicodeTextStandIn() {
+    patches_.clear();
+    GlobalFree(g_standIn->block);
+    delete g_standIn;
+    g_standIn = nullptr;
+}
+
+bool UnicodeTextStandIn::active() const {
+    return g_standIn->getClipboardData != nullptr && g_standIn->block != nullptr;
+}
+void UnicodeTextStandIn::Arm(bool armed) { g_standIn->armed = armed; }
+int UnicodeTextStandIn::handedOut() const { return g_standIn->handedOut; }
+
 // ---- Clipboard calls ---------------------------------------------------------------------------
 
 namespace {
@@ -634,8 +694,10 @@ BOOL WINAPI WatchedOpenClipboard(HWND owner) {
 
 BOOL WINAPI WatchedCloseClipboard() {
     const BOOL closed = g_calls->closeClipboard();
-    if (++g_calls->closes == g_calls->actionAt && g_calls->action)
+    const int count = ++g_calls->closes;
+    if (g_calls->action != nullptr && (g_calls->actionAt == 0 || count == g_calls->actionAt)) {
         g_calls->action(g_calls->context);
+    }
     return closed;
 }
 

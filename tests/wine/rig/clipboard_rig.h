@@ -39,6 +39,9 @@ std::vector<UINT> FormatIds(const ClipboardSnapshot& snapshot);
 const FormatRecord* FindFormat(const ClipboardSnapshot& snapshot, UINT id);
 // Empty when the two hold the same; otherwise what differs.
 std::string Difference(const FormatRecord& before, const FormatRecord& after);
+// The same for whole snapshots: every format of before is in after as it was, and after holds
+// nothing else. The order is not compared.
+std::string Difference(const ClipboardSnapshot& before, const ClipboardSnapshot& after);
 
 // A top-level window of its own that places contents the way another program would.
 class ClipboardSource {
@@ -74,6 +77,8 @@ public:
     ClipboardHolder& operator=(const ClipboardHolder&) = delete;
     bool started() const { return process_ != nullptr; }
     // Asks for the clipboard to be held for the given time; true once the holder has it.
+    // Pumps this thread's messages meanwhile: under Wine the other process's OpenClipboard
+    // can wait for an answer from the windows of the clipboard's owner.
     bool Hold(DWORD milliseconds);
     // Ends the hold at once (or waits for its end) and waits until the clipboard is free.
     void Release();
@@ -125,6 +130,9 @@ public:
     void FailHeapAllocation(int n);
     void FailGlobalAllocation(int n);
     bool injected() const;  // an injected failure has happened
+    // While set, blocks from malloc are filled with 0xA5 bytes, so that whatever the module reads
+    // without having written it shows up instead of happening to be zero.
+    void PoisonNewBlocks(bool poison);
 
 private:
     PatchList patches_;
@@ -153,8 +161,25 @@ private:
     PatchList patches_;
 };
 
-// Counts what a module calls through its imports: OpenClipboard, CloseClipboard, and the
-// copy command it sends. A callback may run before the n-th CloseClipboard returns.
+// While armed, the module's GetClipboardData(CF_UNICODETEXT) returns a block of the given
+// bytes instead of the clipboard's, as from a program that does not end its text with a NUL
+// (the clipboard under Wine writes one into the last character of every text it is given).
+class UnicodeTextStandIn {
+public:
+    UnicodeTextStandIn(HMODULE module, const std::vector<unsigned char>& bytes);
+    ~UnicodeTextStandIn();
+    UnicodeTextStandIn(const UnicodeTextStandIn&) = delete;
+    UnicodeTextStandIn& operator=(const UnicodeTextStandIn&) = delete;
+    bool active() const;
+    void Arm(bool armed);
+    int handedOut() const;  // how often the stand-in block was returned
+
+private:
+    PatchList patches_;
+};
+
+// Counts the module's OpenClipboard and CloseClipboard calls. A callback may run once the
+// n-th close is done, before the module goes on (n 0: after every close).
 class ClipboardCallWatch {
 public:
     explicit ClipboardCallWatch(HMODULE module);

@@ -1,0 +1,458 @@
+// Capturing the selection of the stand-in host's message view: what lands in SelectedText,
+// what the user gets back on the clipboard, the cursor afterwards, another program holding
+// the clipboard, and memory or clipboard calls that fail half-way.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "rig/clipboard_rig.h"
+#include "rig/host_fixture.h"
+
+namespace {
+
+using Items = std::vector<std::pair<UINT, HANDLE>>;
+
+constexpr std::uint32_t kFailed = 0x80004005u;
+
+const std::wstring kMail = L"資料の場所\r\n\\\\fs01\\share\\docs\r\n以上";
+const wchar_t kPathLine[] = L"\\\\fs01\\share\\docs\r\n";  // characters 7 to 26 of the mail
+const wchar_t kFirstTwoLines[] = L"資料の場所\r\n\\\\fs01\\share\\docs\r\n";
+const std::wstring kUserText = L"利用者がコピーしておいた文 \\\\nas\\共有";
+
+HCURSOR SystemCursor(const wchar_t* id) { return LoadCursorW(nullptr, id); }
+
+// What the host's text window saw while it answered the copy command.
+HCURSOR g_cursorAtCopy = nullptr;
+// Armed when the copy command arrives, so that only the copied text is replaced.
+rig::UnicodeTextStandIn* g_armOnCopy = nullptr;
+
+void WatchCopyCommand(HWND, UINT message, WPARAM wParam, LPARAM) {
+    if (message != WM_COMMAND || LOWORD(wParam) != standin::kCopyCommand) return;
+    g_cursorAtCopy = GetCursor();
+    if (g_armOnCopy != nullptr) g_armOnCopy->Arm(true);
+}
+
+UINT Registered(const char* name) { return RegisterClipboardFormatA(name); }
+
+HGLOBAL PatternBlock(size_t size, unsigned char seed) {
+    std::vector<unsigned char> bytes(size);
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>(seed + i * 13);
+    return rig::GlobalFromBytes(bytes.data(), bytes.size());
+}
+
+// Names the instances of a table-driven test after their cases.
+struct CaseName {
+    template <typename Info>
+    std::string operator()(const Info& info) const {
+        return info.param.name;
+    }
+};
+
+class SelectionCapture : public rig::HostTest {
+protected:
+    void SetUp() override {
+        rig::HostTest::SetUp();
+        g_cursorAtCopy = nullptr;
+        g_armOnCopy = nullptr;
+        standin::SetMessageObserver(&WatchCopyCommand);
+        ASSERT_NO_FATAL_FAILURE(LoadProbe());
+        ShowAndSelect(kMail.c_str(), 7, 26);
+        ASSERT_TRUE(source_.Place({{CF_UNICODETEXT, rig::GlobalText(kUserText)}}));
+    }
+    void TearDown() override {
+        g_armOnCopy = nullptr;
+        if (probe_ && *probe_) probe_->ReleaseSelectedText();
+        probe_.reset();
+        rig::HostTest::TearDown();
+    }
+
+    // A fresh copy of the capture code, as when the plug-in has just been loaded.
+    void LoadProbe() {
+        probe_.reset();
+        probe_ = std::make_unique<rig::CaptureProbe>();
+        ASSERT_TRUE(*probe_);
+    }
+    void Preserve(bool all) { rig::WriteDword(L"TrivanePreserve", all ? 1 : 0); }
+
+    // Captures the message view, starting from a cursor that is neither the wait cursor nor
+    // the arrow, so that the cursor afterwards shows what the capture set.
+    std::uint32_t Capture() {
+        SetCursor(SystemCursor(IDC_CROSS));
+        std::uint32_t result = 0xFFFFFFFFu;
+        try {
+            result = probe_->Capture(View());
+        } catch (...) {
+            ADD_FAILURE() << "the capture threw";
+        }
+        return result;
+    }
+    const wchar_t* Text() const { return probe_->SelectedText(); }
+    std::wstring ClipboardText() const { return rig::ClipboardUnicodeText(source_.window()); }
+
+    // Every capture ends with the arrow and the clipboard closed.
+    void ExpectSettled() const {
+        EXPECT_EQ(GetCursor(), SystemCursor(IDC_ARROW)) << "the cursor is not the arrow";
+        EXPECT_EQ(GetOpenClipboardWindow(), nullptr) << "the clipboard was left open";
+    }
+
+    std::unique_ptr<rig::CaptureProbe> probe_;
+    rig::ClipboardSource source_;
+};
+
+// ---- What a capture takes from the host ----------------------------------------------------
+
+struct CaptureCase {
+    const char* name;
+    int start, end;  // the selection in the mail; end -1 runs to its end
+    standin::CopyMode mode;
+    const wchar_t* expected;  // null: nothing is captured
+};
+void PrintTo(const CaptureCase& c, std::ostream* out) { *out << c.name; }
+
+const CaptureCase kCaptures[] = {
+    {"OneLineWithServerPath", 7, 26, standin::CopyMode::Unicode, kPathLine},
+    {"AcrossLines", 0, 26, standin::CopyMode::Unicode, kFirstTwoLines},
+    {"WholeMail", 0, -1, standin::CopyMode::Unicode, kMail.c_str()},
+    {"EmptySelection", 9, 9, standin::CopyMode::Unicode, nullptr},
+    {"HostPlacesOnlyAnsiText", 0, 26, standin::CopyMode::AnsiOnly, kFirstTwoLines},
+    {"HostCopiesNothing", 7, 26, standin::CopyMode::Nothing, nullptr},
+};
+
+class MessageViewCapture : public SelectionCapture,
+                           public testing::WithParamInterface<CaptureCase> {};
+
+TEST_P(MessageViewCapture, TakesTheCopiedTextAndGivesTheUserTheirsBack) {
+    const CaptureCase& c = GetParam();
+    // An earlier capture had text: a capture that finds none must not leave it standing.
+    ShowAndSelect(kMail.c_str(), 0, 5);
+    ASSERT_EQ(Capture(), 0u);
+    ASSERT_NE(Text(), nullptr);
+
+    standin::SetCopyMode(c.mode);
+    ShowAndSelect(kMail.c_str(), c.start, c.end);
+    const int copies = standin::CopyCommandsAnswered();
+    g_cursorAtCopy = nullptr;
+    EXPECT_EQ(Capture(), 0u);
+    EXPECT_EQ(standin::CopyCommandsAnswered() - copies, 1);
+    EXPECT_EQ(g_cursorAtCopy, SystemCursor(IDC_WAIT)) << "no wait cursor during the copy";
+    if (c.expected == nullptr) {
+        EXPECT_EQ(Text(), nullptr);
+    } else {
+        ASSERT_NE(Text(), nullptr);
+        EXPECT_STREQ(Text(), c.expected);
+    }
+    EXPECT_EQ(ClipboardText(), kUserText);
+    ExpectSettled();
+}
+
+INSTANTIATE_TEST_SUITE_P(Selections, MessageViewCapture, testing::ValuesIn(kCaptures), CaseName());
+
+TEST_F(SelectionCapture, EachCaptureFreesTheTextOfTheLastOne) {
+    // Allocated once and kept: the settings key's ANSI path and the backup's list.
+    ASSERT_EQ(Capture(), 0u);
+    probe_->ReleaseSelectedText();
+    rig::HeapWatch heap(probe_->module());
+    ASSERT_TRUE(heap.active());
+
+    ASSERT_EQ(Capture(), 0u);
+    EXPECT_STREQ(Text(), kPathLine);
+    EXPECT_EQ(heap.liveBlocks(), 1);
+    ShowAndSelect(kMail.c_str(), 0, 5);
+    ASSERT_EQ(Capture(), 0u);
+    EXPECT_STREQ(Text(), L"資料の場所");
+    EXPECT_EQ(heap.liveBlocks(), 1) << "the first capture's text was not freed";
+    ShowAndSelect(kMail.c_str(), 3, 3);
+    ASSERT_EQ(Capture(), 0u);
+    EXPECT_EQ(Text(), nullptr);
+    EXPECT_EQ(heap.liveBlocks(), 0);
+    EXPECT_EQ(ClipboardText(), kUserText);
+}
+
+// ---- Unicode text blocks that do not end as they should --------------------------------------
+
+struct BlockCase {
+    const char* name;
+    std::wstring characters;  // the block's characters, NUL or not
+    size_t strayBytes;        // bytes of half a character after them
+    const wchar_t* expected;
+};
+void PrintTo(const BlockCase& c, std::ostream* out) { *out << c.name; }
+
+const BlockCase kBlocks[] = {
+    {"Terminated", std::wstring(L"\\\\nas\\docs", 11), 0, L"\\\\nas\\docs"},
+    {"NoTerminator", L"\\\\nas\\docs", 0, L"\\\\nas\\docs"},
+    {"NoTerminatorAndAnOddByte", L"\\\\nas\\docs", 1, L"\\\\nas\\docs"},
+    {"TerminatorInside", std::wstring(L"\\\\nas\0docs", 10), 0, L"\\\\nas"},
+};
+
+class UnicodeBlock : public SelectionCapture, public testing::WithParamInterface<BlockCase> {};
+
+TEST_P(UnicodeBlock, SelectedTextEndsWithinTheCopiedBytes) {
+    const BlockCase& c = GetParam();
+    std::vector<unsigned char> bytes(c.characters.size() * sizeof(wchar_t) + c.strayBytes, 'x');
+    std::memcpy(bytes.data(), c.characters.data(), c.characters.size() * sizeof(wchar_t));
+    rig::UnicodeTextStandIn block(probe_->module(), bytes);
+    rig::HeapWatch heap(probe_->module());
+    ASSERT_TRUE(block.active() && heap.active());
+    heap.PoisonNewBlocks(true);
+    g_armOnCopy = &block;
+    EXPECT_EQ(Capture(), 0u);
+    g_armOnCopy = nullptr;
+    block.Arm(false);
+    EXPECT_EQ(block.handedOut(), 1);
+    ASSERT_NE(Text(), nullptr);
+    EXPECT_EQ(std::wstring(Text()), std::wstring(c.expected));
+    EXPECT_EQ(ClipboardText(), kUserText);
+}
+
+INSTANTIATE_TEST_SUITE_P(Blocks, UnicodeBlock, testing::ValuesIn(kBlocks), CaseName());
+
+// ---- Another program holding the clipboard --------------------------------------------------
+
+enum class HoldAt { kStart, kRestore };
+
+struct HoldCase {
+    const char* name;
+    HoldAt at;
+    DWORD milliseconds;  // well inside the capture's ~100 ms of retries, or well past them
+    bool outlastsRetries;
+};
+void PrintTo(const HoldCase& c, std::ostream* out) { *out << c.name; }
+
+const HoldCase kHolds[] = {
+    {"BrieflyAtTheStart", HoldAt::kStart, 30, false},
+    {"ThroughoutTheStart", HoldAt::kStart, 3000, true},
+    {"BrieflyBeforeTheRestore", HoldAt::kRestore, 30, false},
+    {"ThroughoutTheRestore", HoldAt::kRestore, 3000, true},
+};
+
+struct HoldRequest {
+    rig::ClipboardHolder* holder;
+    DWORD milliseconds;
+    bool held = false;
+};
+
+void StartHold(void* context) {
+    auto* request = static_cast<HoldRequest*>(context);
+    request->held = request->holder->Hold(request->milliseconds);
+}
+
+class HeldClipboard : public SelectionCapture, public testing::WithParamInterface<HoldCase> {};
+
+TEST_P(HeldClipboard, CaptureWaitsABitThenGivesUp) {
+    const HoldCase& c = GetParam();
+    Preserve(true);
+    ASSERT_TRUE(source_.Place({{CF_UNICODETEXT, rig::GlobalText(kUserText)},
+                               {Registered("CvTrivane.Test.Held"), PatternBlock(200, 4)}}));
+    ASSERT_EQ(Capture(), 0u);  // text from before, which a failed start must not leave
+    ASSERT_NE(Text(), nullptr);
+    const rig::ClipboardSnapshot before = rig::TakeSnapshot(source_.window());
+    rig::ClipboardHolder holder;
+    ASSERT_TRUE(holder.started());
+    rig::ClipboardCallWatch calls(probe_->module());
+    HoldRequest request{&holder, c.milliseconds};
+    if (c.at == HoldAt::kStart) {
+        ASSERT_TRUE(holder.Hold(c.milliseconds));
+        request.held = true;
+    } else {
+        // The third close ends the reading of the copied text; the restore comes next.
+        calls.AfterClose(3, &StartHold, &request);
+    }
+    const int copies = standin::CopyCommandsAnswered();
+    const std::uint32_t result = Capture();
+    holder.Release();
+    ASSERT_TRUE(request.held) << "the other program never had the clipboard";
+    EXPECT_GT(calls.failedOpens(), 0) << "the capture never met the held clipboard";
+    ExpectSettled();
+
+    if (!c.outlastsRetries) {
+        EXPECT_EQ(result, 0u);
+        EXPECT_STREQ(Text(), kPathLine);
+        EXPECT_EQ(rig::Difference(before, rig::TakeSnapshot(source_.window())), "");
+    } else if (c.at == HoldAt::kStart) {
+        EXPECT_EQ(result, kFailed);
+        EXPECT_EQ(standin::CopyCommandsAnswered(), copies) << "the host was sent the copy";
+        EXPECT_EQ(Text(), nullptr);
+        EXPECT_EQ(calls.opens(), calls.failedOpens()) << "the clipboard was opened after all";
+        EXPECT_EQ(rig::Difference(before, rig::TakeSnapshot(source_.window())), "");
+    } else {
+        EXPECT_EQ(result, kFailed);
+        EXPECT_STREQ(Text(), kPathLine);
+        // The copied selection stays; what was saved is kept until the next backup.
+        EXPECT_EQ(ClipboardText(), kPathLine);
+        EXPECT_EQ(probe_->Restore(View()), 1);
+        EXPECT_EQ(rig::Difference(before, rig::TakeSnapshot(source_.window())), "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Holds, HeldClipboard, testing::ValuesIn(kHolds), CaseName());
+
+// ---- Memory that runs out, and clipboard calls that refuse --------------------------------
+
+// Text, registered formats, a private one and a bitmap with the formats it brings along.
+Items MixedContents() {
+    return Items{{CF_UNICODETEXT, rig::GlobalText(kUserText)},
+                 {Registered("CvTrivane.Test.One"), PatternBlock(120, 1)},
+                 {Registered("CvTrivane.Test.Two"), PatternBlock(90, 2)},
+                 {0x2A7, PatternBlock(70, 3)},
+                 {Registered("CvTrivane.Test.Three"), PatternBlock(150, 4)},
+                 {Registered("CvTrivane.Test.Four"), PatternBlock(60, 5)},
+                 {CF_BITMAP, rig::MakeBitmap(16, 12, 7)}};
+}
+
+TEST_F(SelectionCapture, HeapRunningOutAnywhereLeavesTheClipboardWholeAndNothingBehind) {
+    Preserve(true);
+    // Start as the loaded plug-in does: the settings path is taken on the first capture, the
+    // backup's list grows while the contents are saved.
+    auto freshStart = [&] {
+        LoadProbe();
+        ASSERT_TRUE(source_.Place({}));
+        ASSERT_EQ(Capture(), 0u);
+        ASSERT_TRUE(source_.Place(MixedContents()));
+    };
+    int allocations = 0;
+    // What stays for the module's life: the backup list's storage, and the C++ runtime's
+    // unwinding tables, set up the first time a failed operator new (nothrow) throws and
+    // catches inside. The reference run therefore fails one allocation too.
+    long kept = 0;
+    {
+        ASSERT_NO_FATAL_FAILURE(freshStart());
+        rig::HeapWatch heap(probe_->module());
+        ASSERT_TRUE(heap.active());
+        ASSERT_EQ(Capture(), 0u);
+        ASSERT_STREQ(Text(), kPathLine);
+        allocations = heap.heapAllocations();
+        probe_->ReleaseSelectedText();
+        heap.FailHeapAllocation(1);
+        ASSERT_EQ(Capture(), kFailed);
+        heap.FailHeapAllocation(0);
+        ASSERT_EQ(Capture(), 0u);
+        probe_->ReleaseSelectedText();
+        kept = heap.liveBlocks();
+    }
+    ASSERT_GT(allocations, 16) << "fewer allocations than formats";
+
+    bool backupFailed = false, textFailed = false;
+    for (int n = 1; n <= allocations; ++n) {
+        SCOPED_TRACE("allocation " + std::to_string(n) + " of " + std::to_string(allocations));
+        ASSERT_NO_FATAL_FAILURE(freshStart());
+        const rig::ClipboardSnapshot before = rig::TakeSnapshot(source_.window());
+        rig::HeapWatch heap(probe_->module());
+        rig::GdiWatch gdi(probe_->module());
+        ASSERT_TRUE(heap.active() && gdi.active());
+        heap.FailHeapAllocation(n);
+        const int copies = standin::CopyCommandsAnswered();
+        const std::uint32_t result = Capture();
+        EXPECT_TRUE(heap.injected());
+        EXPECT_EQ(Text(), nullptr);
+        ExpectSettled();
+        EXPECT_EQ(gdi.stillOwned(), 0) << "a copied bitmap was neither put back nor destroyed";
+        EXPECT_EQ(rig::Difference(before, rig::TakeSnapshot(source_.window())), "");
+        if (result == 0) {
+            // Only the text buffer, the last allocation, fails after the backup.
+            EXPECT_EQ(n, allocations);
+            EXPECT_EQ(standin::CopyCommandsAnswered() - copies, 1);
+            textFailed = true;
+        } else {
+            EXPECT_EQ(result, kFailed);
+            EXPECT_EQ(standin::CopyCommandsAnswered(), copies);
+            EXPECT_EQ(GetClipboardOwner(), source_.window()) << "the clipboard was emptied";
+            backupFailed = true;
+        }
+        // A capture with memory to spare ends where a clean run ends: anything more is a
+        // block that the failed capture lost.
+        heap.FailHeapAllocation(0);
+        EXPECT_EQ(Capture(), 0u);
+        EXPECT_STREQ(Text(), kPathLine);
+        probe_->ReleaseSelectedText();
+        EXPECT_EQ(heap.liveBlocks(), kept);
+    }
+    EXPECT_TRUE(backupFailed);
+    EXPECT_TRUE(textFailed);
+}
+
+TEST_F(SelectionCapture, GlobalBlockThatCannotBeAllocatedLeavesOutOnlyItsFormat) {
+    Preserve(true);
+    const UINT ids[] = {Registered("CvTrivane.Test.One"), Registered("CvTrivane.Test.Two"), 0x2A7,
+                        Registered("CvTrivane.Test.Three")};
+    ASSERT_EQ(Capture(), 0u);  // the settings path and the backup's list, allocated once
+    for (int k = 1; k <= 4; ++k) {
+        SCOPED_TRACE("global allocation " + std::to_string(k));
+        ASSERT_TRUE(source_.Place({{ids[0], PatternBlock(120, 1)},
+                                   {ids[1], PatternBlock(90, 2)},
+                                   {ids[2], PatternBlock(70, 3)},
+                                   {ids[3], PatternBlock(150, 4)}}));
+        const rig::ClipboardSnapshot before = rig::TakeSnapshot(source_.window());
+        ASSERT_EQ(before.size(), 4u);
+        rig::HeapWatch heap(probe_->module());
+        ASSERT_TRUE(heap.active());
+        heap.FailGlobalAllocation(k);
+        EXPECT_EQ(Capture(), 0u);
+        EXPECT_TRUE(heap.injected());
+        EXPECT_STREQ(Text(), kPathLine);
+        ExpectSettled();
+        // The restore puts the formats back in the order they were saved.
+        rig::ClipboardSnapshot expected = before;
+        expected.erase(expected.begin() + (k - 1));
+        EXPECT_EQ(rig::Difference(expected, rig::TakeSnapshot(source_.window())), "");
+        probe_->ReleaseSelectedText();
+        EXPECT_EQ(heap.liveBlocks(), 0);
+    }
+}
+
+struct RefusalCase {
+    const char* name;
+    std::function<void(rig::GdiWatch&)> refuse;
+    bool globalsRefused;
+};
+void PrintTo(const RefusalCase& c, std::ostream* out) { *out << c.name; }
+
+const RefusalCase kRefusals[] = {
+    {"Everything", [](rig::GdiWatch& gdi) { gdi.RefuseEverything(true); }, true},
+    {"PicturesOnly", [](rig::GdiWatch& gdi) { gdi.RefuseGdiHandles(true); }, false},
+};
+
+class RefusedByTheClipboard : public SelectionCapture,
+                              public testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(RefusedByTheClipboard, RefusedBlocksAreFreedAndRefusedPicturesDestroyed) {
+    const RefusalCase& c = GetParam();
+    const UINT one = Registered("CvTrivane.Test.One"), two = Registered("CvTrivane.Test.Two");
+    ASSERT_TRUE(source_.Place({{one, PatternBlock(40, 1)},
+                               {CF_BITMAP, rig::MakeBitmap(9, 7, 2)},
+                               {two, PatternBlock(50, 2)},
+                               {CF_ENHMETAFILE, rig::MakeEnhMetaFile(3)}}));
+    const rig::ClipboardSnapshot before = rig::TakeSnapshot(source_.window());
+    rig::GdiWatch gdi(probe_->module());
+    ASSERT_TRUE(gdi.active());
+    ASSERT_EQ(probe_->Backup(View(), 1), 1);
+    // The bitmap, the metafile, and the metafile of the picture synthesised from it.
+    ASSERT_GE(gdi.copiesMade(), 2);
+    c.refuse(gdi);
+    EXPECT_EQ(probe_->Restore(View()), 1);
+    EXPECT_EQ(gdi.stillOwned(), 0) << "a refused picture was not destroyed";
+    EXPECT_EQ(gdi.refusedGlobalsFreed(), gdi.refusedGlobals()) << "a refused block leaked";
+    const rig::ClipboardSnapshot after = rig::TakeSnapshot(source_.window());
+    if (c.globalsRefused) {
+        EXPECT_GE(gdi.refusedGlobals(), 2);
+        EXPECT_TRUE(after.empty());
+    } else {
+        EXPECT_EQ(gdi.refusedGlobals(), 0);
+        for (UINT id : {one, two}) {
+            const rig::FormatRecord* restored = rig::FindFormat(after, id);
+            ASSERT_NE(restored, nullptr);
+            EXPECT_EQ(rig::Difference(*rig::FindFormat(before, id), *restored), "");
+        }
+    }
+    EXPECT_EQ(GetOpenClipboardWindow(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Refusals, RefusedByTheClipboard, testing::ValuesIn(kRefusals), CaseName());
+
+}  // namespace
