@@ -3,6 +3,7 @@
 # make test     runs every test; ends with a line "N passed, M failed"
 # make fuzz     runs the fuzzers for longer (FUZZ_SECONDS each, default 300)
 # make bench    prints the benchmarks' figures
+# make pictures renders the dialogs and the demo tour to PNG under docs/
 # Each target installs what is missing first (scripts/setup.sh, as root).
 
 BUILD ?= build
@@ -10,7 +11,7 @@ CROSS := $(BUILD)/cross
 JOBS ?= 2
 export CVT_BUILD := $(abspath $(BUILD))
 
-.PHONY: all setup dll demo test fuzz bench format format-check clean
+.PHONY: all setup dll demo pictures test fuzz bench format format-check clean
 
 all: dll
 
@@ -25,6 +26,9 @@ dll: setup
 
 demo: dll
 	@scripts/demo.sh
+
+pictures: dll
+	@scripts/render-pictures.sh
 
 test: setup
 	@scripts/run-tests.sh

@@ -11,7 +11,7 @@ PACKAGES=(
     make cmake g++ clang clang-format libclang-rt-14-dev googletest libgtest-dev
     libbenchmark-dev locales
     g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
-    wine wine32:i386 xvfb xauth fonts-ipafont-gothic imagemagick xdotool
+    wine wine32:i386 fonts-wine xvfb xauth fonts-ipafont-gothic imagemagick xdotool
 )
 
 as_root() {
@@ -58,8 +58,24 @@ prepare_prefix() {
     touch "$WINEPREFIX/.cvt-ready"
 }
 
+# Japanese Windows draws dialogs in MS UI Gothic, whose kana and Latin letters are
+# proportional; Wine would fall back to the monospaced IPAGothic, in which the dialogs' texts
+# are too wide for their controls. Marlett draws the caption buttons (Wine does not find it
+# outside the prefix). A separate mark, so that existing prefixes get it too.
+prepare_fonts() {
+    [ -f "$WINEPREFIX/.cvt-fonts" ] && return
+    echo "setup: fonts for the Wine prefix"
+    export LC_ALL="$CVT_WINE_LOCALE"
+    cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /t REG_SZ \
+        /d IPAPGothic /f >>"$CVT_BUILD/wineboot.log" 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.cvt-fonts"
+}
+
 if [ "${1:-}" != "--prefix" ]; then
     install_packages
     enable_japanese_locale
 fi
 prepare_prefix
+prepare_fonts
