@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <map>
+#include <new>
 
 #include "capture/selection_capture.h"
 #include "open/open_command.h"
@@ -73,10 +74,17 @@ LRESULT PassOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 void InstallSubclass(HWND window) {
     if (window == nullptr) return;
     WNDPROC current = AsWndProc(GetWindowLongA(window, GWL_WNDPROC));
-    if (current == &SubclassProc) return;
-    // The entry is written first, so SubclassProc always finds its window.
-    SubclassMap[reinterpret_cast<UINT_PTR>(window)] = current;
-    SetWindowLongA(window, GWL_WNDPROC, AsLong(&SubclassProc));
+    // A procedure that cannot be read could not be passed on to: the window would go dead.
+    if (current == nullptr || current == &SubclassProc) return;
+    const UINT_PTR key = reinterpret_cast<UINT_PTR>(window);
+    // The entry is written first, so SubclassProc always finds its window. Without memory for
+    // it the window is left alone, and the start goes on.
+    try {
+        SubclassMap[key] = current;
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    if (SetWindowLongA(window, GWL_WNDPROC, AsLong(&SubclassProc)) == 0) SubclassMap.erase(key);
 }
 
 void RemoveAllSubclasses() {

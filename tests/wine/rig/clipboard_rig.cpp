@@ -455,24 +455,16 @@ HGLOBAL WINAPI WatchedGlobalAlloc(UINT flags, SIZE_T size) {
     return g_heap->globalAlloc(flags, size);
 }
 
-template <typename Function>
-void Patch(PatchList& patches, HMODULE module, const char* dll, const char* name,
-           Function replacement, Function* original) {
-    patches.push_back(
-        std::make_unique<ScopedImportPatch>(module, dll, name, AsAddress(replacement)));
-    *original = AsFunction<Function>(patches.back()->original());
-}
-
 }  // namespace
 
 HeapWatch::HeapWatch(HMODULE module) {
     g_heap = new HeapState();
-    Patch(patches_, module, "msvcrt.dll", "malloc", &WatchedMalloc, &g_heap->malloc);
-    Patch(patches_, module, "msvcrt.dll", "calloc", &WatchedCalloc, &g_heap->calloc);
-    Patch(patches_, module, "msvcrt.dll", "realloc", &WatchedRealloc, &g_heap->realloc);
-    Patch(patches_, module, "msvcrt.dll", "free", &WatchedFree, &g_heap->free);
-    Patch(patches_, module, "kernel32.dll", "GlobalAlloc", &WatchedGlobalAlloc,
-          &g_heap->globalAlloc);
+    AddPatch(patches_, module, "msvcrt.dll", "malloc", &WatchedMalloc, &g_heap->malloc);
+    AddPatch(patches_, module, "msvcrt.dll", "calloc", &WatchedCalloc, &g_heap->calloc);
+    AddPatch(patches_, module, "msvcrt.dll", "realloc", &WatchedRealloc, &g_heap->realloc);
+    AddPatch(patches_, module, "msvcrt.dll", "free", &WatchedFree, &g_heap->free);
+    AddPatch(patches_, module, "kernel32.dll", "GlobalAlloc", &WatchedGlobalAlloc,
+             &g_heap->globalAlloc);
 }
 
 HeapWatch::~HeapWatch() {
@@ -595,20 +587,21 @@ HGLOBAL WINAPI WatchedGlobalFree(HGLOBAL block) {
 
 GdiWatch::GdiWatch(HMODULE module) {
     g_gdi = new GdiState();
-    Patch(patches_, module, "user32.dll", "CopyImage", &WatchedCopyImage, &g_gdi->copyImage);
-    Patch(patches_, module, "gdi32.dll", "CopyEnhMetaFileA", &WatchedCopyEnhMetaFile,
-          &g_gdi->copyEnhMetaFile);
-    Patch(patches_, module, "gdi32.dll", "CopyMetaFileA", &WatchedCopyMetaFile,
-          &g_gdi->copyMetaFile);
-    Patch(patches_, module, "gdi32.dll", "DeleteObject", &WatchedDeleteObject,
-          &g_gdi->deleteObject);
-    Patch(patches_, module, "gdi32.dll", "DeleteEnhMetaFile", &WatchedDeleteEnhMetaFile,
-          &g_gdi->deleteEnhMetaFile);
-    Patch(patches_, module, "gdi32.dll", "DeleteMetaFile", &WatchedDeleteMetaFile,
-          &g_gdi->deleteMetaFile);
-    Patch(patches_, module, "user32.dll", "SetClipboardData", &WatchedSetClipboardData,
-          &g_gdi->setClipboardData);
-    Patch(patches_, module, "kernel32.dll", "GlobalFree", &WatchedGlobalFree, &g_gdi->globalFree);
+    AddPatch(patches_, module, "user32.dll", "CopyImage", &WatchedCopyImage, &g_gdi->copyImage);
+    AddPatch(patches_, module, "gdi32.dll", "CopyEnhMetaFileA", &WatchedCopyEnhMetaFile,
+             &g_gdi->copyEnhMetaFile);
+    AddPatch(patches_, module, "gdi32.dll", "CopyMetaFileA", &WatchedCopyMetaFile,
+             &g_gdi->copyMetaFile);
+    AddPatch(patches_, module, "gdi32.dll", "DeleteObject", &WatchedDeleteObject,
+             &g_gdi->deleteObject);
+    AddPatch(patches_, module, "gdi32.dll", "DeleteEnhMetaFile", &WatchedDeleteEnhMetaFile,
+             &g_gdi->deleteEnhMetaFile);
+    AddPatch(patches_, module, "gdi32.dll", "DeleteMetaFile", &WatchedDeleteMetaFile,
+             &g_gdi->deleteMetaFile);
+    AddPatch(patches_, module, "user32.dll", "SetClipboardData", &WatchedSetClipboardData,
+             &g_gdi->setClipboardData);
+    AddPatch(patches_, module, "kernel32.dll", "GlobalFree", &WatchedGlobalFree,
+             &g_gdi->globalFree);
 }
 
 GdiWatch::~GdiWatch() {
@@ -652,8 +645,8 @@ HANDLE WINAPI StandInGetClipboardData(UINT format) {
 UnicodeTextStandIn::UnicodeTextStandIn(HMODULE module, const std::vector<unsigned char>& bytes) {
     g_standIn = new StandInState();
     g_standIn->block = GlobalFromBytes(bytes.data(), bytes.size());
-    Patch(patches_, module, "user32.dll", "GetClipboardData", &StandInGetClipboardData,
-          &g_standIn->getClipboardData);
+    AddPatch(patches_, module, "user32.dll", "GetClipboardData", &StandInGetClipboardData,
+             &g_standIn->getClipboardData);
 }
 
 UnicodeTextStandIn::~UnicodeTextStandIn() {
@@ -705,10 +698,10 @@ BOOL WINAPI WatchedCloseClipboard() {
 
 ClipboardCallWatch::ClipboardCallWatch(HMODULE module) {
     g_calls = new CallState();
-    Patch(patches_, module, "user32.dll", "OpenClipboard", &WatchedOpenClipboard,
-          &g_calls->openClipboard);
-    Patch(patches_, module, "user32.dll", "CloseClipboard", &WatchedCloseClipboard,
-          &g_calls->closeClipboard);
+    AddPatch(patches_, module, "user32.dll", "OpenClipboard", &WatchedOpenClipboard,
+             &g_calls->openClipboard);
+    AddPatch(patches_, module, "user32.dll", "CloseClipboard", &WatchedCloseClipboard,
+             &g_calls->closeClipboard);
 }
 
 ClipboardCallWatch::~ClipboardCallWatch() {

@@ -15,8 +15,6 @@
 
 namespace rig {
 
-using PatchList = std::vector<std::unique_ptr<ScopedImportPatch>>;
-
 // Opens the clipboard, trying for up to a second: Wine's clipboard bridge may hold it a moment.
 bool OpenClipboardRetrying(HWND owner);
 
