@@ -104,6 +104,32 @@ TEST_F(OpenCommand, AVeryLongPathIsNeverCut) {
     EXPECT_EQ(observer_->log().launches[0].parameters, L"/c start " + path + L"\\");
 }
 
+// A settings key that the user may read but not write, as an administrator may lock it.
+using RegOpenKeyExAFunction = LONG(WINAPI*)(HKEY, const char*, DWORD, REGSAM, HKEY*);
+RegOpenKeyExAFunction RealRegOpenKeyExA = nullptr;
+
+LONG WINAPI OpenOnlyForReading(HKEY root, const char* path, DWORD options, REGSAM access,
+                               HKEY* key) {
+    if (access & KEY_SET_VALUE) {
+        *key = nullptr;
+        return ERROR_ACCESS_DENIED;
+    }
+    return RealRegOpenKeyExA(root, path, options, access, key);
+}
+
+TEST_F(OpenCommand, SettingsAreReadFromAKeyThatCannotBeWritten) {
+    rig::WriteDword(L"TrivaneFile", 1);
+    rig::ScopedImportPatch readOnly(session_->module(), "advapi32.dll", "RegOpenKeyExA",
+                                    rig::AsAddress(&OpenOnlyForReading));
+    ASSERT_TRUE(readOnly.active());
+    RealRegOpenKeyExA = rig::AsFunction<RegOpenKeyExAFunction>(readOnly.original());
+    // TrivaneFile read as 1 selects the file; read as 0 it would open a folder named a.txt.
+    Open(L"\\\\fs01\\share\\a.txt");
+    ASSERT_EQ(observer_->log().launches.size(), 1u);
+    EXPECT_EQ(observer_->log().launches[0].file, L"explorer.exe");
+    EXPECT_EQ(observer_->log().launches[0].parameters, L"/select,\\\\fs01\\share\\a.txt");
+}
+
 TEST_F(OpenCommand, AnInvalidPathShowsTheMessageAndLaunchesNothing) {
     for (const wchar_t* text : {L"\\\\fs01\\share\\a*b", L"\\\\fs01\\a?b", L"C:\\a\\b:c",
                                 L"\\\\fs01\\\"q\"", L"X:\\a|b", L"\\\\fs01\\a<b>c"}) {
