@@ -433,16 +433,7 @@ void HostSession::SelectInView(const std::wstring& text) {
     SendMessageW(view(), EM_SETSEL, 0, -1);
 }
 
-void HostSession::PressShiftO(HWND window) {
-    BYTE saved[256] = {};
-    GetKeyboardState(saved);
-    BYTE keys[256];
-    std::memcpy(keys, saved, sizeof(keys));
-    keys[VK_SHIFT] = 0x80;
-    SetKeyboardState(keys);
-    SendMessageW(window, WM_KEYDOWN, 'O', 1);
-    SetKeyboardState(saved);
-}
+void HostSession::PressShiftO(HWND window) { SendShiftO(window); }
 
 bool HostSession::OpenThroughContextMenu() {
     const std::size_t before = standin::State().commands.size();

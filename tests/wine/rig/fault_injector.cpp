@@ -7,6 +7,7 @@
 #include <cstring>
 #include <set>
 
+#include "rig/rig.h"
 #include "standin/host_state.h"
 #include "standin/standin_host.h"
 
@@ -571,16 +572,9 @@ RoadResult TripleClick(HWND view, int start) {
 }
 
 RoadResult ShiftO(HWND view) {
-    BYTE saved[256] = {};
-    GetKeyboardState(saved);
-    BYTE keys[256];
-    std::memcpy(keys, saved, sizeof(keys));
-    keys[VK_SHIFT] = 0x80;
-    SetKeyboardState(keys);
     RoadResult result;
     result.reached = true;
-    result.value = SendMessageW(view, WM_KEYDOWN, 'O', 1);
-    SetKeyboardState(saved);
+    result.value = SendShiftO(view);
     return result;
 }
 

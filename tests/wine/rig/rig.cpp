@@ -1,5 +1,6 @@
 #include "rig/rig.h"
 
+#include <cstring>
 #include <vector>
 
 namespace rig {
@@ -9,6 +10,18 @@ std::wstring BinaryDir() {
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring dir(path);
     return dir.substr(0, dir.find_last_of(L'\\') + 1);
+}
+
+LRESULT SendShiftO(HWND window) {
+    BYTE saved[256] = {};
+    GetKeyboardState(saved);
+    BYTE keys[256];
+    std::memcpy(keys, saved, sizeof(keys));
+    keys[VK_SHIFT] = 0x80;
+    SetKeyboardState(keys);
+    const LRESULT result = SendMessageW(window, WM_KEYDOWN, 'O', 1);
+    SetKeyboardState(saved);
+    return result;
 }
 
 std::wstring PluginPath() { return BinaryDir() + L"CvTrivane.dll"; }

@@ -52,6 +52,10 @@ void DeleteValue(const wchar_t* name);
 // Dispatches this thread's messages for about the given time.
 void PumpMessages(DWORD milliseconds);
 
+// Sends Shift+O's key-down to window with Shift shown as held in the thread's key state (which
+// the plug-in reads), and puts the key state back. Returns what the window answered.
+LRESULT SendShiftO(HWND window);
+
 // Runs handler on a watcher thread for every dialog box (class #32770) of this process that
 // appears while the watcher lives; the handler sees each window once. Driving dialogs from
 // another thread lets a test call a modal function on its own thread.
