@@ -21,9 +21,11 @@ std::map<UINT_PTR, WNDPROC> SubclassMap;
 // after a triple click, so that a further press needs a new double click.
 std::uint32_t LastDoubleClickTime = 0;
 
-WNDPROC AsWndProc(LONG value) { return reinterpret_cast<WNDPROC>(static_cast<LONG_PTR>(value)); }
+// The pointer-sized forms are the very same functions as GetWindowLongA/SetWindowLongA in a
+// 32-bit build; a 64-bit build has only these.
+WNDPROC AsWndProc(LONG_PTR value) { return reinterpret_cast<WNDPROC>(value); }
 
-LONG AsLong(WNDPROC procedure) { return static_cast<LONG>(reinterpret_cast<LONG_PTR>(procedure)); }
+LONG_PTR AsLongPtr(WNDPROC procedure) { return reinterpret_cast<LONG_PTR>(procedure); }
 
 std::uint32_t ClockNow() { return static_cast<std::uint32_t>(std::clock()); }
 
@@ -73,7 +75,7 @@ LRESULT PassOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 void InstallSubclass(HWND window) {
     if (window == nullptr) return;
-    WNDPROC current = AsWndProc(GetWindowLongA(window, GWL_WNDPROC));
+    WNDPROC current = AsWndProc(GetWindowLongPtrA(window, GWLP_WNDPROC));
     // A procedure that cannot be read could not be passed on to: the window would go dead.
     if (current == nullptr || current == &SubclassProc) return;
     const UINT_PTR key = reinterpret_cast<UINT_PTR>(window);
@@ -84,7 +86,8 @@ void InstallSubclass(HWND window) {
     } catch (const std::bad_alloc&) {
         return;
     }
-    if (SetWindowLongA(window, GWL_WNDPROC, AsLong(&SubclassProc)) == 0) SubclassMap.erase(key);
+    if (SetWindowLongPtrA(window, GWLP_WNDPROC, AsLongPtr(&SubclassProc)) == 0)
+        SubclassMap.erase(key);
 }
 
 void RemoveAllSubclasses() {
@@ -92,8 +95,9 @@ void RemoveAllSubclasses() {
         HWND window = reinterpret_cast<HWND>(entry->first);
         // A window that someone else subclassed on top of the plug-in keeps its chain: taking
         // the plug-in out from under it would break that chain.
-        if (IsWindow(window) && AsWndProc(GetWindowLongA(window, GWL_WNDPROC)) == &SubclassProc) {
-            SetWindowLongA(window, GWL_WNDPROC, AsLong(entry->second));
+        if (IsWindow(window) &&
+            AsWndProc(GetWindowLongPtrA(window, GWLP_WNDPROC)) == &SubclassProc) {
+            SetWindowLongPtrA(window, GWLP_WNDPROC, AsLongPtr(entry->second));
             entry = SubclassMap.erase(entry);
         } else if (!IsWindow(window)) {
             entry = SubclassMap.erase(entry);
