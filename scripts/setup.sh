@@ -3,6 +3,10 @@
 # Wine prefix. Idempotent: a second run changes nothing and takes about a second.
 #   scripts/setup.sh            packages, locale and the Wine prefix
 #   scripts/setup.sh --prefix   only the Wine prefix (packages assumed present)
+# The prefix is the one of CVT_WINE_BITS (scripts/wine-env.sh): 32-bit where this machine runs
+# 32-bit code, else the 64-bit twin's. 32-bit Wine and the i386 architecture are installed only
+# where 32-bit programs can run; the 32-bit cross compilers always, since the product is built
+# everywhere.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/wine-env.sh
@@ -10,9 +14,11 @@ source scripts/wine-env.sh
 PACKAGES=(
     make cmake g++ clang clang-format libclang-rt-14-dev googletest libgtest-dev
     libbenchmark-dev locales
-    g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
-    wine wine32:i386 fonts-wine xvfb xauth fonts-ipafont-gothic imagemagick xdotool
+    g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 mingw-w64-i686-dev binutils-mingw-w64-i686
+    g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+    wine wine64 fonts-wine xvfb xauth x11-utils fonts-ipafont-gothic imagemagick xdotool
 )
+[ "$CVT_RUNS_32BIT_HERE" = 1 ] && PACKAGES+=(wine32:i386)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -26,7 +32,9 @@ install_packages() {
     done
     [ ${#missing[@]} -eq 0 ] && return
     echo "setup: installing ${missing[*]}"
-    dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
+    if [ "$CVT_RUNS_32BIT_HERE" = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        as_root dpkg --add-architecture i386
+    fi
     as_root apt-get update -qq
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
         "${missing[@]}" >/dev/null
@@ -41,18 +49,18 @@ enable_japanese_locale() {
 }
 
 # The prefix is created under the Japanese locale (so ANSI code page 932 and Japanese UI
-# fonts), 32-bit, and with Managed=N: without a window manager each destroyed top-level
-# window would otherwise cost about two seconds.
+# fonts) and with Managed=N: without a window manager each destroyed top-level window would
+# otherwise cost about two seconds.
 prepare_prefix() {
     [ -f "$WINEPREFIX/.cvt-ready" ] && return
-    echo "setup: creating the Wine prefix $WINEPREFIX"
+    echo "setup: creating the $CVT_WINE_BITS-bit Wine prefix $WINEPREFIX"
     export LC_ALL="$CVT_WINE_LOCALE"
     rm -rf "$WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"
-    wineboot -i >"$CVT_BUILD/wineboot.log" 2>&1 || true
+    wine wineboot.exe -i >"$CVT_BUILD/wineboot$CVT_WINE_BITS.log" 2>&1 || true
     wineserver -w
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
-        >>"$CVT_BUILD/wineboot.log" 2>&1
+        >>"$CVT_BUILD/wineboot$CVT_WINE_BITS.log" 2>&1
     wineserver -w
     [ -f "$WINEPREFIX/system.reg" ] || { echo "setup: Wine prefix not created" >&2; exit 1; }
     touch "$WINEPREFIX/.cvt-ready"
@@ -68,7 +76,7 @@ prepare_fonts() {
     export LC_ALL="$CVT_WINE_LOCALE"
     cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
     wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /t REG_SZ \
-        /d IPAPGothic /f >>"$CVT_BUILD/wineboot.log" 2>&1
+        /d IPAPGothic /f >>"$CVT_BUILD/wineboot$CVT_WINE_BITS.log" 2>&1
     wineserver -w
     touch "$WINEPREFIX/.cvt-fonts"
 }

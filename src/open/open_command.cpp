@@ -15,6 +15,11 @@
 
 namespace cvt {
 
+#if !defined(_WIN64)
+// The shell reads the record by the size the 32-bit host's Windows knows.
+static_assert(sizeof(SHELLEXECUTEINFOW) == 60, "the 32-bit launch record");
+#endif
+
 namespace {
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wchar_t on Win32");

@@ -140,7 +140,8 @@ TEST_P(BadInputs, OpenWhatThePathSaysOrNothing) {
     const rig::ClipboardSnapshot before = rig::TakeSnapshot(source.window());
 
     const LRESULT hostAnswer = rig::HostAnswer(road.road);
-    rig::ExceptionCounter exceptions;
+    rig::ExceptionCounter exceptions(standin::Plugin().module);
+    ASSERT_TRUE(exceptions.active());
     const rig::RoadResult result = rig::RunOpenRoad(road.road, 0, -1);
     EXPECT_EQ(exceptions.count(), 0);
     EXPECT_EQ(result.value, hostAnswer);

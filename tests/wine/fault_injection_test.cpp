@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -148,7 +149,8 @@ void RunInjected(HMODULE module, const FailurePoint& point, const Baseline& allo
     const DWORD gdiBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     const DWORD userBefore = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
     {
-        rig::ExceptionCounter exceptions;
+        rig::ExceptionCounter exceptions(module);
+        report->Check(exceptions.active(), "the exception counter is not in place");
         rig::FaultInjector injector(module);
         injector.SetContext(point.Describe());
         if (!point.function.empty()) {
@@ -497,5 +499,36 @@ INSTANTIATE_TEST_SUITE_P(Roads, FaultInjection, testing::ValuesIn(kRoads),
                          [](const testing::TestParamInfo<Road>& info) {
                              return std::string(info.param.name);
                          });
+
+// The counter itself, on a real escape: a window procedure of this module throws through the
+// system's CallWindowProcA into the caller, and one catches its own throw.
+LRESULT CALLBACK ThrowingProcedure(HWND, UINT message, WPARAM, LPARAM) {
+    if (message == WM_APP) throw std::runtime_error("leaves the procedure");
+    try {
+        throw std::runtime_error("caught where it was thrown");
+    } catch (const std::runtime_error&) {
+    }
+    return 0;
+}
+
+TEST(ExceptionCounter, CountsAThrowThatLeavesTheModuleAndNotOneCaughtInside) {
+#if defined(__x86_64__)
+    rig::ExceptionCounter exceptions(GetModuleHandleW(nullptr));
+    ASSERT_TRUE(exceptions.active());
+    CallWindowProcA(&ThrowingProcedure, nullptr, WM_USER, 0, 0);
+    EXPECT_EQ(exceptions.count(), 0);
+    bool caught = false;
+    try {
+        CallWindowProcA(&ThrowingProcedure, nullptr, WM_APP, 0, 0);
+    } catch (const std::runtime_error&) {
+        caught = true;
+    }
+    ASSERT_TRUE(caught);
+    EXPECT_EQ(exceptions.count(), 1);
+#else
+    GTEST_SKIP() << "32-bit by nature: a C++ exception cannot cross a system frame there; it ends "
+                    "the host, which the fault injector reports";
+#endif
+}
 
 }  // namespace

@@ -21,7 +21,8 @@ constexpr DWORD kFalse = 0;
 constexpr DWORD kNull = 0;
 constexpr DWORD kCdecl = 0;  // the caller removes the arguments
 
-// Argument bytes are 4 per argument: every argument of these functions is 4 bytes wide.
+// Argument bytes are 4 per argument: every argument of these functions is 4 bytes wide in the
+// 32-bit build (in the 64-bit twin the caller removes the arguments, and they are not used).
 // Registry functions return their error instead of setting the last error.
 const FailureMode kFailureModes[] = {
     // advapi32
@@ -59,6 +60,7 @@ const FailureMode kFailureModes[] = {
     {"GetDlgItem", 8, kNull, ERROR_CONTROL_ID_NOT_FOUND},
     {"GetSubMenu", 8, kNull, kKeepLastError},
     {"GetWindowLongA", 8, 0, ERROR_INVALID_WINDOW_HANDLE},
+    {"GetWindowLongPtrA", 8, 0, ERROR_INVALID_WINDOW_HANDLE},  // the 64-bit twin's name
     {"InsertMenuA", 20, kFalse, ERROR_NOT_ENOUGH_MEMORY},
     {"InsertMenuW", 20, kFalse, ERROR_NOT_ENOUGH_MEMORY},
     {"IsClipboardFormatAvailable", 4, kFalse, kKeepLastError},
@@ -72,6 +74,7 @@ const FailureMode kFailureModes[] = {
     {"SetDlgItemTextW", 12, kFalse, ERROR_CONTROL_ID_NOT_FOUND},
     {"SetTimer", 16, 0, ERROR_NOT_ENOUGH_MEMORY},
     {"SetWindowLongA", 12, 0, ERROR_INVALID_WINDOW_HANDLE},
+    {"SetWindowLongPtrA", 12, 0, ERROR_INVALID_WINDOW_HANDLE},  // the 64-bit twin's name
 };
 
 constexpr char kReleases[] =
@@ -156,8 +159,8 @@ const Exemption* FindExemption(const std::string& function) {
 
 namespace {
 
-// What one import's thunk pushes for the common code. The assembly below reads the first
-// three fields at offsets 0, 4 and 8.
+// What one import's stub hands to the common code. The assembly below reads the first three
+// fields: at offsets 0, 4 and 8 in the 32-bit build, 0, 8 and 12 in the 64-bit one.
 struct Thunk {
     void* target;         // where a call that does not fail goes on
     DWORD argumentBytes;  // removed from the stack when the call fails
@@ -169,8 +172,8 @@ struct Thunk {
     void* hookContext;
     bool endsProcess;  // reported when called
 };
-static_assert(offsetof(Thunk, target) == 0 && offsetof(Thunk, argumentBytes) == 4 &&
-                  offsetof(Thunk, failValue) == 8,
+static_assert(offsetof(Thunk, target) == 0 && offsetof(Thunk, argumentBytes) == sizeof(void*) &&
+                  offsetof(Thunk, failValue) == sizeof(void*) + 4,
               "the assembly reads these offsets");
 
 // Thunks and their stubs live as long as the process: a thread of the module that is inside a
@@ -182,7 +185,12 @@ struct ThunkPool {
 };
 ThunkPool Pool;
 
+#if defined(__x86_64__)
+// mov r11, imm64: the thunk (10 bytes); jmp [rip+0] with the common code's address (14 bytes).
+constexpr std::size_t kStubBytes = 24;
+#else
 constexpr std::size_t kStubBytes = 10;  // push imm32 (5 bytes), jmp rel32 (5 bytes)
+#endif
 
 struct InjectorState {
     HMODULE module = nullptr;
@@ -228,6 +236,44 @@ extern "C" int __cdecl rig_FaultDecide(void* record) {
     return fail;
 }
 
+#if defined(__x86_64__)
+// Entered from a stub with the thunk in r11 and the stack exactly as the caller left it. The
+// argument registers (and xmm0-3, for floating-point arguments) are kept across the decision;
+// a call that goes on jumps into the target, a failed one returns the failure value
+// sign-extended (-1 stays -1 for pointer-sized results), and the caller removes the arguments.
+asm(R"(
+    .text
+    .globl rig_FaultThunkCommon
+rig_FaultThunkCommon:
+    pushq %rcx
+    pushq %rdx
+    pushq %r8
+    pushq %r9
+    pushq %r11
+    subq $0x60, %rsp
+    movdqu %xmm0, 0x20(%rsp)
+    movdqu %xmm1, 0x30(%rsp)
+    movdqu %xmm2, 0x40(%rsp)
+    movdqu %xmm3, 0x50(%rsp)
+    movq %r11, %rcx
+    call rig_FaultDecide
+    movdqu 0x20(%rsp), %xmm0
+    movdqu 0x30(%rsp), %xmm1
+    movdqu 0x40(%rsp), %xmm2
+    movdqu 0x50(%rsp), %xmm3
+    addq $0x60, %rsp
+    popq %r11
+    popq %r9
+    popq %r8
+    popq %rdx
+    popq %rcx
+    testl %eax, %eax
+    jnz 1f
+    jmpq *(%r11)
+1:  movslq 12(%r11), %rax
+    ret
+)");
+#else
 // Entered from a stub with the thunk on top of the caller's return address and arguments.
 // A call that goes on returns into the target with the stack exactly as the caller left it;
 // a failed call sets eax, removes the arguments as the callee would, and returns.
@@ -254,6 +300,7 @@ _rig_FaultThunkCommon:
     movl 8(%ecx), %eax
     jmp *%edx
 )");
+#endif
 
 namespace rig {
 
@@ -270,12 +317,19 @@ void EnsurePool(std::size_t size) {
     for (std::size_t i = 0; i < size; ++i) {
         BYTE* stub = Pool.stubs + i * kStubBytes;
         const auto thunk = reinterpret_cast<std::uintptr_t>(&Pool.thunks[i]);
+#if defined(__x86_64__)
+        const BYTE code[] = {0x49, 0xBB, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0x25, 0, 0, 0, 0};
+        std::memcpy(stub, code, sizeof(code));
+        std::memcpy(stub + 2, &thunk, 8);    // mov r11, the thunk
+        std::memcpy(stub + 16, &common, 8);  // jmp [rip+0]: the common code
+#else
         const auto jump = static_cast<std::uint32_t>(
             common - (reinterpret_cast<std::uintptr_t>(stub) + kStubBytes));
         stub[0] = 0x68;  // push imm32: the thunk
         std::memcpy(stub + 1, &thunk, 4);
         stub[5] = 0xE9;  // jmp rel32: the common code
         std::memcpy(stub + 6, &jump, 4);
+#endif
     }
     FlushInstructionCache(GetCurrentProcess(), Pool.stubs, size * kStubBytes);
 }
@@ -450,10 +504,22 @@ int ResourceLedger::registryKeys() const { return static_cast<int>(Ledger->keys.
 
 namespace {
 
+constexpr DWORD kGccThrow = 0x20474343;   // a C++ throw of the GCC runtime's SEH unwinder
+constexpr DWORD kGccUnwind = 0x21474343;  // the same exception once a handler was found
+constexpr int kMostPendingThrows = 16;
+
 struct EscapeState {
     DWORD thread = 0;
     int count = 0;
     DWORD lastCode = 0;
+    // The module's address range, and for each throw of the module still in flight the stack
+    // address of the first frame outside the module above it: the callback boundary.
+    std::uintptr_t moduleStart = 0;
+    std::uintptr_t moduleEnd = 0;
+    std::uintptr_t pending[kMostPendingThrows] = {};
+    int pendingCount = 0;
+    VOID(WINAPI* rtlUnwindEx)
+    (PVOID, PVOID, PEXCEPTION_RECORD, PVOID, PCONTEXT, PUNWIND_HISTORY_TABLE) = nullptr;
 };
 EscapeState Escapes;
 
@@ -466,34 +532,115 @@ bool MeansAFault(DWORD code) {
         case EXCEPTION_STACK_OVERFLOW:
         case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
         case 0xE06D7363u:  // a C++ exception of the Microsoft runtime
-        case 0x20474343u:  // a C++ exception of the GCC runtime's SEH unwinder
             return true;
     }
     return false;
 }
 
+#if defined(__x86_64__)
+bool InModule(DWORD64 address) {
+    return address >= Escapes.moduleStart && address < Escapes.moduleEnd;
+}
+
+// Walks the stack up from the raise: the stack pointer of the first frame outside the module
+// above the module's own frames, or 0 when the module did not throw. A throw that never leaves
+// the module on the way up has no boundary that a catch could lie beyond.
+std::uintptr_t BoundaryOfThrow(const CONTEXT& raised) {
+    CONTEXT context = raised;
+    bool inside = false;
+    for (int depth = 0; depth < 256 && context.Rip != 0; ++depth) {
+        if (InModule(context.Rip)) {
+            inside = true;
+        } else if (inside) {
+            return static_cast<std::uintptr_t>(context.Rsp);
+        }
+        DWORD64 imageBase = 0;
+        PRUNTIME_FUNCTION entry = RtlLookupFunctionEntry(context.Rip, &imageBase, nullptr);
+        if (entry == nullptr) {  // a leaf function: its return address is on top
+            context.Rip = *reinterpret_cast<DWORD64*>(context.Rsp);
+            context.Rsp += 8;
+        } else {
+            PVOID handlerData = nullptr;
+            DWORD64 establisher = 0;
+            RtlVirtualUnwind(UNW_FLAG_NHANDLER, imageBase, context.Rip, entry, &context,
+                             &handlerData, &establisher, nullptr);
+        }
+    }
+    return inside ? ~std::uintptr_t(0) : 0;
+}
+
+// The module's runtime calls this once it found the frame that catches a throw. A catching
+// frame beyond the boundary means the exception crossed a frame that is not the module's (a
+// host's or the system's), which in the 32-bit build, whose unwinder cannot cross such frames,
+// ends the host.
+VOID WINAPI JudgeUnwind(PVOID targetFrame, PVOID targetIp, PEXCEPTION_RECORD record,
+                        PVOID returnValue, PCONTEXT context, PUNWIND_HISTORY_TABLE history) {
+    const bool gcc = record != nullptr &&
+                     (record->ExceptionCode == kGccThrow || record->ExceptionCode == kGccUnwind);
+    if (gcc && GetCurrentThreadId() == Escapes.thread && Escapes.pendingCount > 0) {
+        const std::uintptr_t boundary = Escapes.pending[--Escapes.pendingCount];
+        if (reinterpret_cast<std::uintptr_t>(targetFrame) >= boundary) {
+            ++Escapes.count;
+            Escapes.lastCode = kGccThrow;
+        }
+    }
+    Escapes.rtlUnwindEx(targetFrame, targetIp, record, returnValue, context, history);
+}
+#endif
+
 LONG CALLBACK CountEscape(EXCEPTION_POINTERS* info) {
     const DWORD code = info->ExceptionRecord->ExceptionCode;
-    if (GetCurrentThreadId() == Escapes.thread && MeansAFault(code)) {
+    if (GetCurrentThreadId() != Escapes.thread) return EXCEPTION_CONTINUE_SEARCH;
+    if (MeansAFault(code)) {
         ++Escapes.count;
         Escapes.lastCode = code;
     }
+#if defined(__x86_64__)
+    // The handler sees every throw first, also those the module catches itself; whether it
+    // escapes is judged when the catching frame is known (JudgeUnwind).
+    if (code == kGccThrow) {
+        const std::uintptr_t boundary = BoundaryOfThrow(*info->ContextRecord);
+        if (boundary != 0 && Escapes.pendingCount < kMostPendingThrows) {
+            Escapes.pending[Escapes.pendingCount++] = boundary;
+        }
+    }
+#endif
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
 }  // namespace
 
-ExceptionCounter::ExceptionCounter() : handler_(AddVectoredExceptionHandler(1, &CountEscape)) {
-    Escapes = EscapeState{GetCurrentThreadId(), 0, 0};
+ExceptionCounter::ExceptionCounter(HMODULE module) {
+    Escapes = EscapeState{};
+    Escapes.thread = GetCurrentThreadId();
+    MODULEINFO range = {};
+    if (GetModuleInformation(GetCurrentProcess(), module, &range, sizeof(range))) {
+        Escapes.moduleStart = reinterpret_cast<std::uintptr_t>(range.lpBaseOfDll);
+        Escapes.moduleEnd = Escapes.moduleStart + range.SizeOfImage;
+    }
+#if defined(__x86_64__)
+    AddPatch(patches_, module, "kernel32.dll", "RtlUnwindEx", &JudgeUnwind, &Escapes.rtlUnwindEx);
+#endif
+    handler_ = AddVectoredExceptionHandler(1, &CountEscape);
 }
 
 ExceptionCounter::~ExceptionCounter() {
     if (handler_ != nullptr) RemoveVectoredExceptionHandler(handler_);
+    patches_.clear();
     Escapes.thread = 0;
 }
 
-int ExceptionCounter::count() const { return Escapes.count; }
-DWORD ExceptionCounter::lastCode() const { return Escapes.lastCode; }
+bool ExceptionCounter::active() const {
+#if defined(__x86_64__)
+    if (Escapes.rtlUnwindEx == nullptr) return false;
+#endif
+    return handler_ != nullptr && Escapes.moduleEnd != 0;
+}
+// A throw of the module that no frame of the module caught went elsewhere: it escaped.
+int ExceptionCounter::count() const { return Escapes.count + Escapes.pendingCount; }
+DWORD ExceptionCounter::lastCode() const {
+    return Escapes.pendingCount > 0 ? kGccThrow : Escapes.lastCode;
+}
 
 namespace {
 

@@ -86,19 +86,26 @@ private:
     PatchList patches_;
 };
 
-// Counts the exceptions raised on the constructing thread that mean a fault (access
-// violations, C++ exceptions of either runtime, stack overflow, ...) while it lives.
+// Counts, on the constructing thread while it lives, the exceptions that mean a fault: access
+// violations and the like, and C++ exceptions that leave module. In the 32-bit build a C++
+// exception that reaches a frame not its own ends the process (its unwinder cannot cross it),
+// which the injector reports. In the 64-bit build every throw is raised through the system and
+// seen here first, also those the module catches itself; a throw counts only when the frame
+// that catches it lies beyond the first frame outside the module above the throw, or when no
+// frame of the module catches it.
 class ExceptionCounter {
 public:
-    ExceptionCounter();
+    explicit ExceptionCounter(HMODULE module);
     ~ExceptionCounter();
     ExceptionCounter(const ExceptionCounter&) = delete;
     ExceptionCounter& operator=(const ExceptionCounter&) = delete;
+    bool active() const;
     int count() const;
     DWORD lastCode() const;
 
 private:
-    void* handler_;
+    void* handler_ = nullptr;
+    PatchList patches_;
 };
 
 // Top-level windows of the calling thread (the progress window is one).

@@ -2,6 +2,7 @@
 
 // ebx remembers the stack pointer after the arguments were pushed; the callee must preserve
 // it, so after the call esp - ebx is exactly what the callee popped.
+#if defined(__i386__)
 asm(R"(
     .text
     .globl _rig_CallAndMeasure
@@ -33,3 +34,4 @@ _rig_CallAndMeasure:
     popl %ebp
     ret
 )");
+#endif
