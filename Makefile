@@ -1,17 +1,20 @@
-# make          builds the plug-in: build/cross/bin/CvTrivane.dll
+# make          builds the plug-in: build/cross/bin/CvTrivane.dll (32-bit, the product)
 # make demo     runs the stand-in host with the plug-in (on Xvfb when there is no display)
 # make test     runs every test; ends with a line "N passed, M failed"
 # make fuzz     runs the fuzzers for longer (FUZZ_SECONDS each, default 300)
 # make bench    prints the benchmarks' figures
 # make pictures renders the dialogs and the demo tour to PNG under docs/
-# Each target installs what is missing first (scripts/setup.sh, as root).
+# Each target installs what is missing first (scripts/setup.sh, as root). The demo, the
+# benchmarks and the pictures run the 32-bit build where this machine runs 32-bit code, and its
+# 64-bit twin (build/cross64) where it cannot; CVT_RUNS_32BIT=0 or 1 forces the answer.
 
 BUILD ?= build
 CROSS := $(BUILD)/cross
 JOBS ?= 2
 export CVT_BUILD := $(abspath $(BUILD))
+export JOBS
 
-.PHONY: all setup dll demo pictures test fuzz bench format format-check clean
+.PHONY: all setup dll run-build demo pictures test fuzz bench format format-check clean
 
 all: dll
 
@@ -19,15 +22,17 @@ setup:
 	@scripts/setup.sh
 
 dll: setup
-	@cmake -S . -B $(CROSS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-		-DCMAKE_BUILD_TYPE=Release >$(BUILD)/cmake-cross.log || { cat $(BUILD)/cmake-cross.log; exit 1; }
-	@cmake --build $(CROSS) -j$(JOBS)
+	@scripts/build.sh --product
 	@echo "built $(CROSS)/bin/CvTrivane.dll"
 
-demo: dll
+# The build that runs under Wine on this machine.
+run-build: dll
+	@scripts/build.sh
+
+demo: run-build
 	@scripts/demo.sh
 
-pictures: dll
+pictures: run-build
 	@scripts/render-pictures.sh
 
 test: setup
@@ -36,7 +41,7 @@ test: setup
 fuzz: setup
 	@FUZZ_SECONDS=$${FUZZ_SECONDS:-300} scripts/run-fuzzers.sh
 
-bench: dll
+bench: run-build
 	@scripts/run-benchmarks.sh
 
 format:
@@ -46,4 +51,4 @@ format-check:
 	@clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(CROSS) $(BUILD)/native $(BUILD)/native-asan $(BUILD)/fuzz
+	rm -rf $(CROSS) $(BUILD)/cross64 $(BUILD)/native $(BUILD)/native-asan $(BUILD)/fuzz

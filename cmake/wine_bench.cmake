@@ -12,7 +12,8 @@ add_library(cvt_capture_probe SHARED
 set_target_properties(cvt_capture_probe PROPERTIES PREFIX "")
 target_include_directories(cvt_capture_probe PRIVATE ${CVT_ROOT}/src)
 target_compile_definitions(cvt_capture_probe PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX
-    _WIN32_WINNT=0x0501 WINVER=0x0501)
+    ${CVT_TARGET_WINDOWS})
+cvt_win32_threads(cvt_capture_probe)
 target_compile_options(cvt_capture_probe PRIVATE -Os -ffunction-sections -fdata-sections)
 target_link_options(cvt_capture_probe PRIVATE -static -Wl,--gc-sections)
 target_link_libraries(cvt_capture_probe PRIVATE gdi32 user32 advapi32)

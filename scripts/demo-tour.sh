@@ -8,7 +8,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 source scripts/wine-env.sh
 source scripts/window-helpers.sh
-bin="$CVT_BUILD/cross/bin"
+bin="$CVT_BIN"
 out="$CVT_BUILD/demo"
 rm -rf "$out"
 mkdir -p "$out"

@@ -10,7 +10,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 source scripts/wine-env.sh
-bin="$CVT_BUILD/cross/bin"
+bin="$CVT_BIN"
 say() { printf 'render-pictures: %s\n' "$*"; }
 
 # ---- The dialogs, inside the rig (the script runs itself there) --------------------------
@@ -53,8 +53,10 @@ if [ "${1:-}" = --dialogs ]; then
 fi
 
 # ---- Build, then the dialogs and the tour ---------------------------------------------------
-[ -d "$CVT_BUILD/cross" ] || { say "build first (make)"; exit 1; }
-cmake --build "$CVT_BUILD/cross" --target cvt_render_pictures -j2 \
+[ -d "$CVT_CROSS" ] || { say "build first (make run-build)"; exit 1; }
+[ -f "$WINEPREFIX/.cvt-fonts" ] || scripts/setup.sh --prefix
+say "pictures from the $CVT_WINE_BITS-bit build under $CVT_WINE_BITS-bit Wine"
+cmake --build "$CVT_CROSS" --target cvt_render_pictures -j2 \
     >"$CVT_BUILD/render-pictures-build.log" 2>&1 ||
     { cat "$CVT_BUILD/render-pictures-build.log"; exit 1; }
 mkdir -p docs

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "rig/dialogs.h"
@@ -94,21 +96,36 @@ const ExpectedTemplate kTemplates[] = {
      }},
 };
 
-class DialogTemplates : public testing::TestWithParam<ExpectedTemplate> {
+// Each template is read from this build's DLL, loaded as the host loads it, and from the
+// product's 32-bit DLL as a file: in the 64-bit twin that is how the product is checked.
+enum class Source { kLoadedPlugin, kProductFile };
+
+class DialogTemplates : public testing::TestWithParam<std::tuple<ExpectedTemplate, Source>> {
 protected:
-    rig::LoadedPlugin plugin_;
+    void SetUp() override {
+        if (std::get<1>(GetParam()) == Source::kProductFile) {
+            file_ = std::make_unique<rig::ResourceFile>(rig::ProductDllPath());
+        } else {
+            plugin_ = std::make_unique<rig::LoadedPlugin>();
+        }
+        ASSERT_NE(module(), nullptr) << "cannot load the DLL";
+    }
+    HMODULE module() const { return file_ ? file_->module() : plugin_->module(); }
+    const ExpectedTemplate& expected() const { return std::get<0>(GetParam()); }
+
+private:
+    std::unique_ptr<rig::LoadedPlugin> plugin_;
+    std::unique_ptr<rig::ResourceFile> file_;
 };
 
 TEST_P(DialogTemplates, ExistOnlyInJapanese) {
-    ASSERT_TRUE(plugin_);
-    EXPECT_EQ(rig::DialogLanguages(plugin_.module(), GetParam().id), std::vector<WORD>{kJapanese});
+    EXPECT_EQ(rig::DialogLanguages(module(), expected().id), std::vector<WORD>{kJapanese});
 }
 
 TEST_P(DialogTemplates, HeaderMatches) {
-    ASSERT_TRUE(plugin_);
-    const ExpectedTemplate& expected = GetParam();
+    const ExpectedTemplate& expected = this->expected();
     rig::DialogTemplate dialog;
-    ASSERT_TRUE(rig::LoadDialogTemplate(plugin_.module(), expected.id, kJapanese, &dialog));
+    ASSERT_TRUE(rig::LoadDialogTemplate(module(), expected.id, kJapanese, &dialog));
     EXPECT_EQ(dialog.helpId, 0u);
     EXPECT_EQ(dialog.style, expected.style);
     EXPECT_EQ(dialog.exStyle, expected.exStyle);
@@ -128,10 +145,9 @@ TEST_P(DialogTemplates, HeaderMatches) {
 }
 
 TEST_P(DialogTemplates, ItemsMatchInTemplateOrder) {
-    ASSERT_TRUE(plugin_);
-    const ExpectedTemplate& expected = GetParam();
+    const ExpectedTemplate& expected = this->expected();
     rig::DialogTemplate dialog;
-    ASSERT_TRUE(rig::LoadDialogTemplate(plugin_.module(), expected.id, kJapanese, &dialog));
+    ASSERT_TRUE(rig::LoadDialogTemplate(module(), expected.id, kJapanese, &dialog));
     ASSERT_EQ(dialog.items.size(), expected.items.size());
     for (std::size_t i = 0; i < expected.items.size(); ++i) {
         const ExpectedItem& want = expected.items[i];
@@ -157,10 +173,14 @@ TEST_P(DialogTemplates, ItemsMatchInTemplateOrder) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(DialogResources, DialogTemplates, testing::ValuesIn(kTemplates),
-                         [](const testing::TestParamInfo<ExpectedTemplate>& info) {
-                             return "Template" + std::to_string(info.param.id);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    DialogResources, DialogTemplates,
+    testing::Combine(testing::ValuesIn(kTemplates),
+                     testing::Values(Source::kLoadedPlugin, Source::kProductFile)),
+    [](const testing::TestParamInfo<std::tuple<ExpectedTemplate, Source>>& info) {
+        return "Template" + std::to_string(std::get<0>(info.param).id) +
+               (std::get<1>(info.param) == Source::kProductFile ? "OfTheProductFile" : "");
+    });
 
 // The parser itself must notice what the comparisons rely on.
 TEST(DialogTemplateParser, RefusesPlainTemplatesAndTruncatedOnes) {

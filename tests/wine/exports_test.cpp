@@ -65,7 +65,8 @@ TEST(Exports, EachCallbackHasItsOrdinalAndResult) {
     rig::CreateSettingsKey();
     rig::LoadedPlugin plugin;
     ASSERT_TRUE(plugin);
-    CallEachCallback(plugin, [&](const ExportCase& e, void* function, std::uintptr_t* arguments) {
+    CallEachCallback(plugin, [&](const ExportCase& e, void* function,
+                                 [[maybe_unused]] std::uintptr_t* arguments) {
         FARPROC byOrdinal = GetProcAddress(plugin.module(), MAKEINTRESOURCEA(e.ordinal));
         EXPECT_EQ(rig::AsAddress(byOrdinal), function);
 #if defined(__x86_64__)

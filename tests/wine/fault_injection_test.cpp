@@ -502,6 +502,7 @@ INSTANTIATE_TEST_SUITE_P(Roads, FaultInjection, testing::ValuesIn(kRoads),
 
 // The counter itself, on a real escape: a window procedure of this module throws through the
 // system's CallWindowProcA into the caller, and one catches its own throw.
+#if defined(__x86_64__)
 LRESULT CALLBACK ThrowingProcedure(HWND, UINT message, WPARAM, LPARAM) {
     if (message == WM_APP) throw std::runtime_error("leaves the procedure");
     try {
@@ -510,6 +511,7 @@ LRESULT CALLBACK ThrowingProcedure(HWND, UINT message, WPARAM, LPARAM) {
     }
     return 0;
 }
+#endif
 
 TEST(ExceptionCounter, CountsAThrowThatLeavesTheModuleAndNotOneCaughtInside) {
 #if defined(__x86_64__)

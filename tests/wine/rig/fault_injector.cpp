@@ -518,8 +518,10 @@ struct EscapeState {
     std::uintptr_t moduleEnd = 0;
     std::uintptr_t pending[kMostPendingThrows] = {};
     int pendingCount = 0;
+#if defined(__x86_64__)
     VOID(WINAPI* rtlUnwindEx)
     (PVOID, PVOID, PEXCEPTION_RECORD, PVOID, PCONTEXT, PUNWIND_HISTORY_TABLE) = nullptr;
+#endif
 };
 EscapeState Escapes;
 

@@ -26,6 +26,25 @@ LRESULT SendShiftO(HWND window) {
 
 std::wstring PluginPath() { return BinaryDir() + L"CvTrivane.dll"; }
 
+std::wstring ProductDllPath() {
+    wchar_t named[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableW(L"CVT_PRODUCT_DLL", named, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) return named;
+#if defined(_WIN64)
+    return BinaryDir() + L"..\\..\\cross\\bin\\CvTrivane.dll";
+#else
+    return PluginPath();
+#endif
+}
+
+ResourceFile::ResourceFile(const std::wstring& path)
+    : module_(LoadLibraryExW(path.c_str(), nullptr,
+                             LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) {}
+
+ResourceFile::~ResourceFile() {
+    if (module_ != nullptr) FreeLibrary(module_);
+}
+
 LoadedPlugin::LoadedPlugin() : module_(LoadLibraryW(PluginPath().c_str())) {}
 
 LoadedPlugin::~LoadedPlugin() {

@@ -16,6 +16,23 @@ namespace rig {
 std::wstring BinaryDir();
 std::wstring PluginPath();
 
+// The product, the 32-bit DLL. In the 64-bit twin it is built in build/cross/bin beside this
+// build's folder; CVT_PRODUCT_DLL names another file.
+std::wstring ProductDllPath();
+
+// A DLL mapped for its resources only, whatever its width; its code is never run.
+class ResourceFile {
+public:
+    explicit ResourceFile(const std::wstring& path);
+    ~ResourceFile();
+    ResourceFile(const ResourceFile&) = delete;
+    ResourceFile& operator=(const ResourceFile&) = delete;
+    HMODULE module() const { return module_; }
+
+private:
+    HMODULE module_;
+};
+
 // Loads the plug-in for one test and unloads it at the end (CVC_OnExit is not called).
 class LoadedPlugin {
 public:
