@@ -4,6 +4,7 @@
 # make fuzz     runs the fuzzers for longer (FUZZ_SECONDS each, default 300)
 # make bench    prints the benchmarks' figures
 # make pictures renders the dialogs and the demo tour to PNG under docs/
+# make dist     builds the release archive dist/CvTrivane-<version>.zip (scripts/make-dist.sh)
 # Each target installs what is missing first (scripts/setup.sh, as root).
 
 BUILD ?= build
@@ -11,7 +12,7 @@ CROSS := $(BUILD)/cross
 JOBS ?= 2
 export CVT_BUILD := $(abspath $(BUILD))
 
-.PHONY: all setup dll demo pictures test fuzz bench format format-check clean
+.PHONY: all setup dll demo pictures dist test fuzz bench format format-check clean
 
 all: dll
 
@@ -30,6 +31,9 @@ demo: dll
 pictures: dll
 	@scripts/render-pictures.sh
 
+dist: setup
+	@scripts/make-dist.sh
+
 test: setup
 	@scripts/run-tests.sh
 
@@ -46,4 +50,4 @@ format-check:
 	@clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(CROSS) $(BUILD)/native $(BUILD)/native-asan $(BUILD)/fuzz
+	rm -rf $(CROSS) $(BUILD)/native $(BUILD)/native-asan $(BUILD)/fuzz $(BUILD)/dist-check dist

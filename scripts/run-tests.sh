@@ -106,6 +106,19 @@ else
     fail "cross build"; tail -30 "$RESULTS/cross-build.log"
 fi
 
+note "release archive"
+scripts/check-dist.sh >"$RESULTS/dist.log" 2>&1
+dist_status=$?
+while IFS= read -r line; do
+    case "$line" in
+        "PASS "*) pass "${line#PASS }" ;;
+        "FAIL "*) fail "${line#FAIL }" ;;
+        *) echo "$line" ;;
+    esac
+done <"$RESULTS/dist.log"
+[ "$dist_status" -eq 0 ] || grep -q "^FAIL " "$RESULTS/dist.log" ||
+    { fail "release archive (see $RESULTS/dist.log)"; tail -20 "$RESULTS/dist.log"; }
+
 echo
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

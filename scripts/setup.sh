@@ -12,6 +12,7 @@ PACKAGES=(
     libbenchmark-dev locales
     g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
     wine wine32:i386 fonts-wine xvfb xauth fonts-ipafont-gothic imagemagick xdotool
+    zip unzip
 )
 
 as_root() {
