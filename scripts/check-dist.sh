@@ -134,6 +134,10 @@ sub report {
     }
 }
 
+# Control ids may be numbers or names #defined in a header of src/res.
+my %define = map { slurp($_) =~ /^\s*#define\s+(\w+)\s+(\d+)\s*$/mg } glob "src/res/*.h";
+sub id { my $t = shift; return $t =~ /^\d+$/ ? $t : ($define{$t} // die "unknown control id $t\n") }
+
 # Dialog titles and control texts. Left out: control 1011's placeholder, which the path
 # replaces before the dialog is seen, and control 1021's paragraph, which explains the
 # clipboard box inside the dialog itself.
@@ -142,8 +146,9 @@ my @dialogTexts;
 for my $rc (sort glob 'src/res/*.rc') {
     my $source = slurp($rc);
     push @dialogTexts, map { shown($_) } $source =~ /^\s*CAPTION\s+"([^"]*)"/mg;
-    while ($source =~ /^\s*CONTROL\s+"([^"]*)"\s*,\s*(\d+)\s*,/mg) {
-        my ($text, $id) = ($1, $2);
+    while ($source =~ /^\s*CONTROL\s+"([^"]*)"\s*,\s*(\w+)\s*,/mg) {
+        my ($text, $token) = ($1, $2);
+        my $id = id($token);
         $controlText{$id} = shown(unescape($text));
         push @dialogTexts, $controlText{$id} unless $text eq "" || $id == 1011 || $id == 1021;
     }
@@ -174,11 +179,11 @@ my ($root) = slurp('src/settings/settings_store.cpp') =~ /SettingsRootKey = (HKE
     or die "no root key\n";
 my $key = "$root\\" . unescape($keyPath);
 my %default = slurp('src/host/plugin_callbacks.cpp') =~ /EnsureSettingDefault\((kSetting\w+), (\d+)\)/g;
-my @boxes = slurp('src/settings/setup_dialog.cpp') =~ /\{(\d+), (kSetting\w+)\}/g;
+my @boxes = slurp('src/settings/setup_dialog.cpp') =~ /\{(\w+), (kSetting\w+)\}/g;
 die "expected four settings\n" unless keys %valueName == 4 && keys %default == 4 && @boxes == 8;
 my @registry = grep { index($readme, $_) < 0 } $key, values %valueName;
 while (my ($control, $setting) = splice @boxes, 0, 2) {
-    my $expected = "■ $controlText{$control}\n  レジストリ値: $valueName{$setting}（初期設定は $default{$setting} ";
+    my $expected = "■ $controlText{id($control)}\n  レジストリ値: $valueName{$setting}（初期設定は $default{$setting} ";
     push @registry, "\"$expected\"" if index($readme, $expected) < 0;
 }
 report("the settings key $key and the four values with their boxes and defaults stand in the readme",
