@@ -89,7 +89,8 @@ check "readme.txt has CRLF line ends only, the last line ended too" \
 check "readme.txt is docs/readme-ja.txt, character for character" \
     sh -c "tr -d '\r' <'$work/readme.utf8' | cmp -s - '$root/docs/readme-ja.txt'"
 check "readme.txt fits Notepad without wrapping: no line wider than 80 columns" \
-    perl -ne 's/\r?\n\z//; exit 1 if length > 80' readme.txt
+    perl -ne 's/\r?\n\z//; if (length > 80) { print "  line $.: ", length, " columns\n"; $wide = 1 }
+        END { exit($wide ? 1 : 0) }' readme.txt
 check "LICENSE is the repository's, with CRLF line ends" \
     sh -c "tr -d '\r' <LICENSE | cmp -s - '$root/LICENSE'"
 cd "$root" || exit 1
