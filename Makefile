@@ -4,6 +4,7 @@
 # make fuzz     runs the fuzzers for longer (FUZZ_SECONDS each, default 300)
 # make bench    prints the benchmarks' figures
 # make pictures renders the dialogs and the demo tour to PNG under docs/
+# make dist     builds the release archive dist/CvTrivane-<version>.zip (scripts/make-dist.sh)
 # Each target installs what is missing first (scripts/setup.sh, as root). The demo, the
 # benchmarks and the pictures run the 32-bit build where this machine runs 32-bit code, and its
 # 64-bit twin (build/cross64) where it cannot; CVT_RUNS_32BIT=0 or 1 forces the answer.
@@ -14,7 +15,7 @@ JOBS ?= 2
 export CVT_BUILD := $(abspath $(BUILD))
 export JOBS
 
-.PHONY: all setup dll run-build demo pictures test fuzz bench format format-check clean
+.PHONY: all setup dll run-build demo pictures dist test fuzz bench format format-check clean
 
 all: dll
 
@@ -35,6 +36,9 @@ demo: run-build
 pictures: run-build
 	@scripts/render-pictures.sh
 
+dist: setup
+	@scripts/make-dist.sh
+
 test: setup
 	@scripts/run-tests.sh
 
@@ -51,4 +55,5 @@ format-check:
 	@clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(CROSS) $(BUILD)/cross64 $(BUILD)/native $(BUILD)/native-asan $(BUILD)/fuzz
+	rm -rf $(CROSS) $(BUILD)/cross64 $(BUILD)/native $(BUILD)/native-asan $(BUILD)/fuzz \
+		$(BUILD)/dist-check dist

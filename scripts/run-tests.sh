@@ -50,13 +50,14 @@ count_gtest() {
     [ "$bad" -eq 0 ] || grep -o 'testcase name="[^"]*"[^>]*>\s*<failure' "$xml" | head -20
 }
 
-# Adds the PASS and FAIL lines of a check script's output, and echoes them.
+# Adds the PASS and FAIL lines of a check script's output, and echoes every line.
 count_lines() {
     local log="$1" line
     while IFS= read -r line; do
         case "$line" in
-            PASS\ *) pass "${line#PASS }" ;;
-            FAIL\ *) fail "${line#FAIL }" ;;
+            "PASS "*) pass "${line#PASS }" ;;
+            "FAIL "*) fail "${line#FAIL }" ;;
+            *) echo "$line" ;;
         esac
     done <"$log"
 }
@@ -182,6 +183,13 @@ elif [ "$product_built" = 1 ]; then
         run_old_windows 32 cross
     fi
 fi
+
+note "release archive"
+scripts/check-dist.sh >"$RESULTS/dist.log" 2>&1
+dist_status=$?
+count_lines "$RESULTS/dist.log"
+[ "$dist_status" -eq 0 ] || grep -q "^FAIL " "$RESULTS/dist.log" ||
+    { fail "release archive (see $RESULTS/dist.log)"; tail -20 "$RESULTS/dist.log"; }
 
 echo
 if [ "$skipped" -gt 0 ]; then

@@ -1,12 +1,13 @@
 // Compiled with -finput-charset=UTF-8 -fexec-charset=CP932: every narrow literal here is
 // Shift_JIS in the binary.
 #include "host/host_texts.h"
+#include "res/version.h"
 
 namespace cvt {
 
 const char kPluginName932[] = "Corvel!トリプルクリック～トリベインプラグイン";
 const char kPluginVendor932[] = "Veltrin";
-const char kPluginVersion932[] = "1.2";
+const char kPluginVersion932[] = CVT_VERSION_SHORT_TEXT;
 const char kPluginDescription932[] =
     "トリプルクリックでメールに書かれた\\\\server\\folderのようなサーバー上のフォルダを開けるプラグ"
     "イン"

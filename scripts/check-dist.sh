@@ -1,0 +1,205 @@
+#!/usr/bin/env bash
+# Checks the release archive: it is made twice with the same bytes; it holds the four members
+# in their fixed order with fixed times and modes; its DLL is the one that was built; its
+# readme is code page 932 with CRLF line ends and names every dialog text, message, menu item
+# and registry value as the DLL shows and stores them, read from the sources the DLL is built
+# from; its licence is the repository's. Prints one line per check, starting with "PASS " or
+# "FAIL "; exits non-zero when a check failed.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root="$PWD"
+CVT_BUILD="$(mkdir -p "${CVT_BUILD:-build}" && cd "${CVT_BUILD:-build}" && pwd)"
+export CVT_BUILD
+export LC_ALL=C TZ=UTC
+
+failures=0
+pass() { echo "PASS $*"; }
+fail() {
+    echo "FAIL $*"
+    failures=$((failures + 1))
+}
+check() {  # check DESCRIPTION COMMAND...: PASS when the command succeeds
+    local description="$1"
+    shift
+    if "$@"; then pass "$description"; else fail "$description"; fi
+}
+
+work="$CVT_BUILD/dist-check"
+rm -rf "$work"
+mkdir -p "$work/first" "$work/second" "$work/unpacked"
+if ! scripts/make-dist.sh "$work/first" >"$work/make-dist.log" 2>&1; then
+    fail "make-dist (see $work/make-dist.log)"
+    tail -20 "$work/make-dist.log"
+    exit 1
+fi
+major=$(sed -n 's/^#define CVT_VERSION_MAJOR \([0-9]*\)$/\1/p' src/res/version.h)
+minor=$(sed -n 's/^#define CVT_VERSION_MINOR \([0-9]*\)$/\1/p' src/res/version.h)
+version="$major.$minor"
+name="CvTrivane-$version.zip"
+archive="$work/first/$name"
+if [ ! -f "$archive" ]; then
+    fail "make-dist did not write $name: $(ls "$work/first")"
+    exit 1
+fi
+
+scripts/make-dist.sh "$work/second" >>"$work/make-dist.log" 2>&1
+check "the archive made a second time has the same bytes" cmp -s "$archive" "$work/second/$name"
+
+# Members: names and order, and for each the mode, the time and nothing that varies.
+members_ok() {
+    local listing expected_time line epoch count=0
+    [ "$(unzip -Z1 "$archive" | tr '\n' ' ')" = "CvTrivane.dll readme.txt LICENSE SHA256SUMS " ] ||
+        { echo "  members: $(unzip -Z1 "$archive" | tr '\n' ' ')"; return 1; }
+    # DOS times count seconds in twos; zip rounds an odd second up.
+    epoch="${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}"
+    expected_time=$(date -d "@$(((epoch + 1) / 2 * 2))" +%Y%m%d.%H%M%S)
+    listing=$(unzip -Z -T "$archive" | grep -E '^[-d]')
+    while IFS= read -r line; do
+        count=$((count + 1))
+        [[ "$line" =~ ^-rw-r--r--\ +3\.0\ unx\ +[0-9]+\ [bt]-\ defX\ $expected_time\ [A-Za-z0-9._]+$ ]] ||
+            { echo "  unexpected entry (want time $expected_time): $line"; return 1; }
+    done <<<"$listing"
+    [ "$count" -eq 4 ]
+}
+check "the archive holds CvTrivane.dll, readme.txt, LICENSE, SHA256SUMS in that order, mode 644, the last commit's time" members_ok
+
+unzip -q "$archive" -d "$work/unpacked"
+cd "$work/unpacked" || exit 1
+built="$CVT_BUILD/cross/bin/CvTrivane.dll"
+check "the archive's DLL is the built one: sha256 $(sha256sum CvTrivane.dll | cut -c1-16)…" \
+    [ "$(sha256sum <CvTrivane.dll)" = "$(sha256sum <"$built")" ]
+
+pe_time_is_zero() {  # the COFF header's TimeDateStamp, at e_lfanew + 8
+    local pe
+    pe=$(od -An -tu4 -j60 -N4 CvTrivane.dll | tr -d ' ')
+    [ "$(od -An -tx4 -j"$((pe + 8))" -N4 CvTrivane.dll | tr -d ' ')" = "00000000" ]
+}
+check "the DLL carries no link time" pe_time_is_zero
+check "SHA256SUMS lists the other three members and matches them" \
+    sh -c '[ "$(cut -d" " -f3 SHA256SUMS | tr -d "\r" | tr "\n" " ")" = "CvTrivane.dll readme.txt LICENSE " ] &&
+        sha256sum --quiet -c SHA256SUMS'
+
+decodes_losslessly() {
+    iconv -f CP932 -t UTF-8 readme.txt >"$work/readme.utf8" &&
+        iconv -f UTF-8 -t CP932 "$work/readme.utf8" | cmp -s - readme.txt
+}
+check "readme.txt decodes as code page 932 and encodes back to the same bytes" decodes_losslessly
+check "readme.txt has CRLF line ends only, the last line ended too" \
+    perl -0777 -ne 'exit(/\r(?!\n)|(?<!\r)\n/ || !/\r\n\z/ ? 1 : 0)' readme.txt
+check "readme.txt is docs/readme-ja.txt, character for character" \
+    sh -c "tr -d '\r' <'$work/readme.utf8' | cmp -s - '$root/docs/readme-ja.txt'"
+check "readme.txt fits Notepad without wrapping: no line wider than 80 columns" \
+    perl -ne 's/\r?\n\z//; if (length > 80) { print "  line $.: ", length, " columns\n"; $wide = 1 }
+        END { exit($wide ? 1 : 0) }' readme.txt
+check "LICENSE is the repository's, with CRLF line ends" \
+    sh -c "tr -d '\r' <LICENSE | cmp -s - '$root/LICENSE'"
+cd "$root" || exit 1
+
+# The texts the user sees and the values the DLL stores, read from the DLL's own sources, must
+# stand in the readme as shown: a mnemonic '&' is not drawn, "&&" is drawn as '&'.
+perl - "$work/readme.utf8" "$version" <<'PERL' || failures=$((failures + 1))
+use strict;
+use warnings;
+my ($readmePath, $version) = @ARGV;
+
+sub slurp { local (@ARGV, $/) = @_; return <> }
+sub shown { my $t = shift; $t =~ s/&&/\0/g; $t =~ s/&//g; $t =~ s/\0/&/g; return $t }
+sub unescape {
+    my $t = shift;
+    $t =~ s{\\(u([0-9A-Fa-f]{4})|.)}{
+        defined $2 ? do { my $c = chr(hex $2); utf8::encode($c); $c }
+                   : ($1 eq 'n' ? "\n" : $1)
+    }ge;
+    return $t;
+}
+# The concatenated string literals of a constant: NAME[] = "..." "..." ;
+sub constant {
+    my ($file, $name) = @_;
+    my $source = slurp($file);
+    $source =~ /\b$name\[\]\s*=\s*((?:L?"(?:[^"\\]|\\.)*"\s*)+);/s
+        or die "no constant $name in $file\n";
+    my $literals = $1;
+    return join '', map { unescape($_) } $literals =~ /L?"((?:[^"\\]|\\.)*)"/g;
+}
+
+my $readme = slurp($readmePath);
+$readme =~ s/\r//g;
+my $failed = 0;
+sub report {
+    my ($what, @missing) = @_;
+    if (@missing) {
+        print "FAIL $what; missing:\n", map { "  $_\n" } @missing;
+        $failed = 1;
+    } else {
+        print "PASS $what\n";
+    }
+}
+
+# Control ids may be numbers or names #defined in a header of src/res.
+my %define = map { slurp($_) =~ /^\s*#define\s+(\w+)\s+(\d+)\s*$/mg } glob "src/res/*.h";
+sub id { my $t = shift; return $t =~ /^\d+$/ ? $t : ($define{$t} // die "unknown control id $t\n") }
+
+# Dialog titles and control texts. Left out: control 1011's placeholder, which the path
+# replaces before the dialog is seen, and control 1021's paragraph, which explains the
+# clipboard box inside the dialog itself.
+my %controlText;
+my @dialogTexts;
+for my $rc (sort glob 'src/res/*.rc') {
+    my $source = slurp($rc);
+    push @dialogTexts, map { shown($_) } $source =~ /^\s*CAPTION\s+"([^"]*)"/mg;
+    while ($source =~ /^\s*CONTROL\s+"([^"]*)"\s*,\s*(\w+)\s*,/mg) {
+        my ($text, $token) = ($1, $2);
+        my $id = id($token);
+        $controlText{$id} = shown(unescape($text));
+        push @dialogTexts, $controlText{$id} unless $text eq "" || $id == 1011 || $id == 1021;
+    }
+}
+my %seen;
+@dialogTexts = grep { !$seen{$_}++ } @dialogTexts;
+report(scalar(@dialogTexts) . " dialog titles and control texts stand in the readme as shown",
+       grep { index($readme, $_) < 0 } @dialogTexts);
+
+# The tools-menu item and the two messages, line by line without their leading blanks.
+my $texts = 'src/host/host_texts_cp932.cpp';
+my @messageLines = (
+    shown(constant($texts, 'kSetupMenuItem932')),
+    constant($texts, 'kConfirmHintCaption932'),
+    split(/\n/, constant($texts, 'kConfirmHintText932')),
+    split(/\n/, constant('src/open/open_command.cpp', 'kInvalidPathText')),
+);
+s/^(?:\s|\xE3\x80\x80)+// for @messageLines;  # blanks and ideographic spaces
+report("the tools-menu item and every line of the two messages stand in the readme",
+       grep { index($readme, $_) < 0 } @messageLines);
+
+# Registry: the key under its root, and each box's value with its start-up default, on the
+# line after the box's caption.
+my $store = slurp('src/settings/settings_store.h');
+my %valueName = $store =~ /\b(kSetting\w+)\[\]\s*=\s*L"(\w+)"/g;
+my ($keyPath) = $store =~ /Wide\(\) const \{ return L"([^"]+)"/ or die "no key path\n";
+my ($root) = slurp('src/settings/settings_store.cpp') =~ /SettingsRootKey = (HKEY_\w+);/
+    or die "no root key\n";
+my $key = "$root\\" . unescape($keyPath);
+my %default = slurp('src/host/plugin_callbacks.cpp') =~ /EnsureSettingDefault\((kSetting\w+), (\d+)\)/g;
+my @boxes = slurp('src/settings/setup_dialog.cpp') =~ /\{(\w+), (kSetting\w+)\}/g;
+die "expected four settings\n" unless keys %valueName == 4 && keys %default == 4 && @boxes == 8;
+my @registry = grep { index($readme, $_) < 0 } $key, values %valueName;
+while (my ($control, $setting) = splice @boxes, 0, 2) {
+    my $expected = "■ $controlText{id($control)}\n  レジストリ値: $valueName{$setting}（初期設定は $default{$setting} ";
+    push @registry, "\"$expected\"" if index($readme, $expected) < 0;
+}
+report("the settings key $key and the four values with their boxes and defaults stand in the readme",
+       @registry);
+
+report("the version history names version $version",
+       $readme =~ /更新履歴\n-+\n\Q$version\E\n/ ? () : ("a line \"$version\" under 更新履歴"));
+
+my $licence = slurp('LICENSE');
+my ($company) = slurp('src/res/CvTrivane.rc') =~ /VALUE "CompanyName", "([^"]+)"/;
+my @licence;
+push @licence, "the LICENSE text" if index($readme, $licence) < 0;
+push @licence, "LICENSE naming $company" unless $licence =~ /^Copyright \(c\) \d{4} \Q$company\E$/m;
+report("the readme carries the MIT licence of $company, word for word as LICENSE", @licence);
+exit $failed;
+PERL
+
+[ "$failures" -eq 0 ]
