@@ -24,14 +24,13 @@ setup:
 
 dll: setup
 	@scripts/build.sh --product
-	@echo "built $(CROSS)/bin/CvTrivane.dll"
 
 # The build that runs under Wine on this machine.
 run-build: dll
 	@scripts/build.sh
 
-demo: run-build
-	@scripts/demo.sh
+demo: setup
+	@scripts/demo.sh --build
 
 pictures: run-build
 	@scripts/render-pictures.sh

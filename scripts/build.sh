@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds one width of the cross build and prints the DLL's size:
+# Builds one width of the cross build and prints the DLL's size (the build's own output goes to
+# build/build-<folder>.log, and is shown when the build fails):
 #   scripts/build.sh             the build this machine runs under Wine (scripts/wine-env.sh)
 #   scripts/build.sh --product   the product, the 32-bit tree in build/cross: everything where
 #                                this machine runs 32-bit code, else only the DLL
@@ -16,7 +17,9 @@ else
     source scripts/wine-env.sh
     [ $# -gt 0 ] && targets=(--target "$@")
 fi
-log="$CVT_BUILD/cmake-$(basename "$CVT_CROSS").log"
-cmake -S . -B "$CVT_CROSS" -DCMAKE_TOOLCHAIN_FILE="$CVT_TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release \
-    >"$log" 2>&1 || { cat "$log"; exit 1; }
-cmake --build "$CVT_CROSS" -j"${JOBS:-2}" "${targets[@]}"
+log="$CVT_BUILD/build-$(basename "$CVT_CROSS").log"
+{
+    cmake -S . -B "$CVT_CROSS" -DCMAKE_TOOLCHAIN_FILE="$CVT_TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release &&
+        cmake --build "$CVT_CROSS" -j"${JOBS:-2}" "${targets[@]}"
+} >"$log" 2>&1 || { tail -40 "$log"; echo "build: failed (see $log)" >&2; exit 1; }
+grep -E 'CvTrivane.dll: [0-9]+ bytes' "$log" | tail -1 | sed "s|^|$CVT_BIN/|"

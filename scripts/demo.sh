@@ -4,16 +4,21 @@
 # input runs on Xvfb, prints each step and saves a screenshot per step under build/demo/.
 # CVT_DEMO_SMOKE=1 forces the headless tour (the test run uses it). It runs the 32-bit build
 # under 32-bit Wine where this machine runs 32-bit code, else the 64-bit twin (CVT_WINE_BITS).
+#   scripts/demo.sh [--build]    --build: build the product and the build that runs first
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 source scripts/wine-env.sh
 bin="$CVT_BIN"
 if [ "$CVT_WINE_BITS" = 64 ]; then
     why="this machine cannot run 32-bit code"
+    [ -n "${CVT_RUNS_32BIT:-}" ] && why="CVT_RUNS_32BIT=$CVT_RUNS_32BIT says $why"
     [ "$CVT_RUNS_32BIT_HERE" = 1 ] && why="CVT_WINE_BITS=64 asks for it"
     echo "demo: the 64-bit twin under 64-bit Wine ($why); the product is the 32-bit DLL"
 else
     echo "demo: the 32-bit plug-in under 32-bit Wine"
+fi
+if [ "${1:-}" = --build ]; then
+    scripts/build.sh --product && scripts/build.sh || exit 1
 fi
 [ -f "$bin/CvStandin.exe" ] && [ -f "$bin/CvTrivane.dll" ] || { echo "demo: build first (make run-build)"; exit 1; }
 [ -f "$WINEPREFIX/.cvt-fonts" ] || scripts/setup.sh --prefix
