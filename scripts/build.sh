@@ -22,4 +22,4 @@ log="$CVT_BUILD/build-$(basename "$CVT_CROSS").log"
     cmake -S . -B "$CVT_CROSS" -DCMAKE_TOOLCHAIN_FILE="$CVT_TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release &&
         cmake --build "$CVT_CROSS" -j"${JOBS:-2}" "${targets[@]}"
 } >"$log" 2>&1 || { tail -40 "$log"; echo "build: failed (see $log)" >&2; exit 1; }
-grep -E 'CvTrivane.dll: [0-9]+ bytes' "$log" | tail -1 | sed "s|^|$CVT_BIN/|"
+echo "built $CVT_BIN/CvTrivane.dll: $(stat -c %s "$CVT_BIN/CvTrivane.dll") bytes"
