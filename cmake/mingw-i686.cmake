@@ -1,13 +1,5 @@
-# Cross toolchain for the 32-bit plug-in. The posix-thread flavour of the compiler is used
-# because GoogleTest needs std::mutex; everything is linked statically, so the DLL still
-# imports system libraries only.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross toolchain for the product, the 32-bit plug-in, and its tests under 32-bit Wine.
+set(CVT_MINGW_TRIPLE i686-w64-mingw32)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
