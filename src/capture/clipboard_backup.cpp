@@ -26,9 +26,11 @@ bool IsTextFormat(UINT format) {
     return format == CF_TEXT || format == CF_OEMTEXT || format == CF_UNICODETEXT;
 }
 
-// A metafile picture whose block is big enough to carry the metafile handle.
+// A metafile picture, plain or the display form, whose block is big enough to carry the
+// metafile handle.
 bool CarriesMetaFile(const ClipboardEntry& entry) {
-    return entry.formatId == CF_METAFILEPICT && entry.size >= sizeof(METAFILEPICT);
+    return (entry.formatId == CF_METAFILEPICT || entry.formatId == CF_DSPMETAFILEPICT) &&
+           entry.size >= sizeof(METAFILEPICT);
 }
 
 void ReleaseEntry(ClipboardEntry* entry) {
@@ -68,7 +70,8 @@ bool CopyGlobalBlock(HANDLE handle, ClipboardEntry& entry) {
 }
 
 // Keeps a metafile picture alive past EmptyClipboard by copying the metafile it refers to.
-// False when the copy fails: the saved block would point at a deleted metafile.
+// A picture without a metafile has nothing to keep alive. False when the copy fails: the
+// saved block would point at a deleted metafile.
 bool CopyPictureMetaFile(ClipboardEntry& entry) {
     METAFILEPICT picture;
     std::memcpy(&picture, entry.data, sizeof(picture));
@@ -102,6 +105,8 @@ OwnedEntry SaveFormat(UINT format, SaveOutcome* outcome) {
             *outcome = SaveOutcome::kOutOfMemory;
             return nullptr;
         }
+        // A picture whose metafile cannot be copied is left out, like a format without
+        // data: put back, it would name a metafile that EmptyClipboard deletes.
         if (CarriesMetaFile(*entry) && !CopyPictureMetaFile(*entry)) {
             *outcome = SaveOutcome::kSkipped;
             return nullptr;
@@ -122,8 +127,8 @@ void PutBack(ClipboardEntry& entry) {
         if (SetClipboardData(format, entry.data) != nullptr) entry.data = nullptr;
         return;
     }
-    const bool picture = CarriesMetaFile(entry);
-    if (picture && entry.metaFile == nullptr) return;
+    // A picture saved without a metafile had a null handle and goes back as its bytes.
+    const bool picture = CarriesMetaFile(entry) && entry.metaFile != nullptr;
     GlobalMemory block(GlobalAlloc(kGlobalFlags, entry.size));
     if (!block) return;
     {

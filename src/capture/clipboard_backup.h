@@ -22,8 +22,9 @@ struct ClipboardEntry {
     // A heap copy of the global block (size > 0), an owned bitmap (format 2) or enhanced
     // metafile (format 14) (size 0), or null.
     void* data;
-    // For a metafile picture: an owned copy of the metafile its block points at. The system
-    // deletes the original when the clipboard is emptied, so the bytes alone would dangle.
+    // For a metafile picture (CF_METAFILEPICT or CF_DSPMETAFILEPICT): an owned copy of the
+    // metafile its block points at, or null when the block names none. The system deletes the
+    // original when the clipboard is emptied, so the bytes alone would dangle.
     HMETAFILE metaFile;
 };
 

@@ -71,9 +71,9 @@ FormatRecord ReadFormat(UINT id) {
         const SIZE_T size = GlobalSize(handle);
         void* data = GlobalLock(handle);
         if (data == nullptr) return record;
-        if (id == CF_METAFILEPICT && size >= sizeof(METAFILEPICT)) {
-            METAFILEPICT picture;
-            std::memcpy(&picture, data, sizeof(picture));
+        METAFILEPICT picture = {};
+        if (size >= sizeof(picture)) std::memcpy(&picture, data, sizeof(picture));
+        if ((id == CF_METAFILEPICT || id == CF_DSPMETAFILEPICT) && picture.hMF != nullptr) {
             record.kind = FormatRecord::Kind::kMetaFilePict;
             record.mapMode = picture.mm;
             record.width = picture.xExt;
@@ -509,6 +509,9 @@ struct GdiState {
     int made = 0;
     bool refuseGdi = false;
     bool refuseAll = false;
+    bool failMetaFileCopies = false;
+    std::vector<UINT> formatsSet;
+    std::vector<std::pair<UINT, std::vector<unsigned char>>> blocksSet;
     std::set<void*> refusedGlobals;
     int refusedCount = 0;
     int refusedFreed = 0;
@@ -534,6 +537,7 @@ HENHMETAFILE WINAPI WatchedCopyEnhMetaFile(HENHMETAFILE metafile, LPCSTR file) {
 }
 
 HMETAFILE WINAPI WatchedCopyMetaFile(HMETAFILE metafile, LPCSTR file) {
+    if (g_gdi->failMetaFileCopies) return nullptr;
     HMETAFILE copy = g_gdi->copyMetaFile(metafile, file);
     Made(copy);
     return copy;
@@ -563,8 +567,17 @@ HANDLE WINAPI WatchedSetClipboardData(UINT format, HANDLE data) {
         }
         return nullptr;
     }
+    if (data != nullptr && !gdi) {
+        const auto* bytes = static_cast<const unsigned char*>(GlobalLock(data));
+        g_gdi->blocksSet.push_back({format, {}});
+        if (bytes != nullptr)
+            g_gdi->blocksSet.back().second.assign(bytes, bytes + GlobalSize(data));
+        GlobalUnlock(data);
+    }
+    g_gdi->formatsSet.push_back(format);
     HMETAFILE carried = nullptr;
-    if (format == CF_METAFILEPICT && data != nullptr && GlobalSize(data) >= sizeof(METAFILEPICT)) {
+    const bool picture = format == CF_METAFILEPICT || format == CF_DSPMETAFILEPICT;
+    if (picture && data != nullptr && GlobalSize(data) >= sizeof(METAFILEPICT)) {
         METAFILEPICT picture;
         std::memcpy(&picture, GlobalLock(data), sizeof(picture));
         GlobalUnlock(data);
@@ -619,6 +632,11 @@ int GdiWatch::copiesMade() const { return g_gdi->made; }
 int GdiWatch::stillOwned() const { return static_cast<int>(g_gdi->owned.size()); }
 void GdiWatch::RefuseGdiHandles(bool refuse) { g_gdi->refuseGdi = refuse; }
 void GdiWatch::RefuseEverything(bool refuse) { g_gdi->refuseAll = refuse; }
+void GdiWatch::FailMetaFileCopies(bool fail) { g_gdi->failMetaFileCopies = fail; }
+const std::vector<UINT>& GdiWatch::formatsSet() const { return g_gdi->formatsSet; }
+const std::vector<std::pair<UINT, std::vector<unsigned char>>>& GdiWatch::blocksSet() const {
+    return g_gdi->blocksSet;
+}
 int GdiWatch::refusedGlobals() const { return g_gdi->refusedCount; }
 int GdiWatch::refusedGlobalsFreed() const { return g_gdi->refusedFreed; }
 
@@ -629,21 +647,26 @@ namespace {
 struct StandInState {
     HANDLE(WINAPI* getClipboardData)(UINT) = nullptr;
     HGLOBAL block = nullptr;
+    UINT format = CF_UNICODETEXT;
     bool armed = false;
     int handedOut = 0;
 };
 StandInState* g_standIn = nullptr;
 
 HANDLE WINAPI StandInGetClipboardData(UINT format) {
-    if (format != CF_UNICODETEXT || !g_standIn->armed) return g_standIn->getClipboardData(format);
+    if (format != g_standIn->format || !g_standIn->armed) {
+        return g_standIn->getClipboardData(format);
+    }
     ++g_standIn->handedOut;
     return g_standIn->block;
 }
 
 }  // namespace
 
-UnicodeTextStandIn::UnicodeTextStandIn(HMODULE module, const std::vector<unsigned char>& bytes) {
+UnicodeTextStandIn::UnicodeTextStandIn(HMODULE module, const std::vector<unsigned char>& bytes,
+                                       UINT format) {
     g_standIn = new StandInState();
+    g_standIn->format = format;
     g_standIn->block = GlobalFromBytes(bytes.data(), bytes.size());
     AddPatch(patches_, module, "user32.dll", "GetClipboardData", &StandInGetClipboardData,
              &g_standIn->getClipboardData);

@@ -151,6 +151,12 @@ public:
     void RefuseGdiHandles(bool refuse);
     // SetClipboardData refuses every call while set; global blocks handed to it are counted.
     void RefuseEverything(bool refuse);
+    // CopyMetaFileA fails while set.
+    void FailMetaFileCopies(bool fail);
+    // Every format handed to SetClipboardData, in call order, refused or not; and the bytes
+    // of each global block among them.
+    const std::vector<UINT>& formatsSet() const;
+    const std::vector<std::pair<UINT, std::vector<unsigned char>>>& blocksSet() const;
     int refusedGlobals() const;
     // Refused global blocks that the module has since freed.
     int refusedGlobalsFreed() const;
@@ -159,12 +165,14 @@ private:
     PatchList patches_;
 };
 
-// While armed, the module's GetClipboardData(CF_UNICODETEXT) returns a block of the given
-// bytes instead of the clipboard's, as from a program that does not end its text with a NUL
-// (the clipboard under Wine writes one into the last character of every text it is given).
+// While armed, the module's GetClipboardData(format) returns a block of the given bytes
+// instead of the clipboard's: Unicode text as from a program that does not end it with a NUL
+// (the clipboard under Wine writes one into the last character of every text it is given), or
+// a block that Wine's clipboard would refuse to hold.
 class UnicodeTextStandIn {
 public:
-    UnicodeTextStandIn(HMODULE module, const std::vector<unsigned char>& bytes);
+    UnicodeTextStandIn(HMODULE module, const std::vector<unsigned char>& bytes,
+                       UINT format = CF_UNICODETEXT);
     ~UnicodeTextStandIn();
     UnicodeTextStandIn(const UnicodeTextStandIn&) = delete;
     UnicodeTextStandIn& operator=(const UnicodeTextStandIn&) = delete;
