@@ -229,7 +229,10 @@ TEST_F(ClipboardCapture, LongRegisteredNameKeepsItsIdAndNoNewFormatAppears) {
     Preserve(true);
     const UINT id = Registered(kLongName);
     ASSERT_TRUE(source_.Place({{id, PatternBlock(33, 2)}}));
+    rig::ClipboardCallWatch calls(probe_.module());
     ASSERT_EQ(probe_.Capture(View()), 0u);
+    // The restore asks for the name's id again rather than trusting the saved one.
+    EXPECT_EQ(calls.registeredNames(), std::vector<std::string>{kLongName});
     const rig::ClipboardSnapshot after = rig::TakeSnapshot(source_.window());
     ASSERT_EQ(after.size(), 1u);
     EXPECT_EQ(after[0].id, id);

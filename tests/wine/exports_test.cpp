@@ -6,9 +6,12 @@
 #include <cstring>
 #include <string>
 
-#include "rig/rig.h"
+#include "rig/clipboard_rig.h"
+#include "rig/dialogs.h"
 #include "rig/import_patch.h"
+#include "rig/rig.h"
 #include "rig/stack_probe.h"
+#include "standin/standin_host.h"
 
 namespace {
 
@@ -103,12 +106,19 @@ TEST(PluginInfo, FillsTheFourTextsInShiftJisAndTouchesNothingElse) {
     EXPECT_EQ(untouched, sizeof(record) - covered);
 }
 
-TEST(Exit, CanBeCalledTwice) {
-    rig::LoadedPlugin plugin;
-    ASSERT_TRUE(plugin);
-    auto onExit = plugin.Get<int(WINAPI*)()>("CVC_OnExit");
-    EXPECT_EQ(onExit(), 0);
-    EXPECT_EQ(onExit(), 0);
+TEST(Exit, FreesTheLastCaptureAndCanBeCalledTwice) {
+    rig::HostSession session;
+    ASSERT_TRUE(session.ok());
+    rig::HeapWatch heap(session.module());
+    ASSERT_TRUE(heap.active());
+    session.SelectInView(L"\\\\fs01\\share");
+    DestroyMenu(standin::PrepareContextMenu(session.view(), standin::kMenuKindMessageView));
+    const long held = heap.liveBlocks();  // the captured text, and the backup's list
+    ASSERT_GE(held, 1);
+    EXPECT_EQ(standin::Plugin().OnExit(), 0);
+    EXPECT_EQ(heap.liveBlocks(), held - 1) << "the captured text was not freed";
+    EXPECT_EQ(standin::Plugin().OnExit(), 0);
+    EXPECT_EQ(heap.liveBlocks(), held - 1);
 }
 
 }  // namespace

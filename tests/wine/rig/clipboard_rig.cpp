@@ -161,11 +161,18 @@ std::string Difference(const ClipboardSnapshot& before, const ClipboardSnapshot&
         const std::string what = found == nullptr ? "missing" : Difference(saved, *found);
         if (!what.empty()) text += "format " + std::to_string(saved.id) + ": " + what + "\n";
     }
+    std::vector<UINT> beforeOrder, afterOrder;
     for (const FormatRecord& extra : after) {
         if (FindFormat(before, extra.id) == nullptr) {
             text += "format " + std::to_string(extra.id) + " \"" + extra.name + "\" is new\n";
+        } else {
+            afterOrder.push_back(extra.id);
         }
     }
+    for (const FormatRecord& saved : before) {
+        if (FindFormat(after, saved.id) != nullptr) beforeOrder.push_back(saved.id);
+    }
+    if (beforeOrder != afterOrder) text += "the formats come in another order\n";
     return text;
 }
 
@@ -383,6 +390,7 @@ struct HeapState {
     long long peakBytes = 0;
     int heapCalls = 0;
     int globalCalls = 0;
+    std::vector<UINT> globalFlags;
     int failHeapAt = 0;
     int failGlobalAt = 0;
     bool injected = false;
@@ -447,6 +455,7 @@ void __cdecl WatchedFree(void* block) {
 
 HGLOBAL WINAPI WatchedGlobalAlloc(UINT flags, SIZE_T size) {
     ++g_heap->globalCalls;
+    g_heap->globalFlags.push_back(flags);
     if (g_heap->failGlobalAt != 0 && g_heap->globalCalls == g_heap->failGlobalAt) {
         g_heap->injected = true;
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -481,6 +490,7 @@ long long HeapWatch::liveBytes() const { return g_heap->liveBytes; }
 long long HeapWatch::peakBytes() const { return g_heap->peakBytes; }
 int HeapWatch::heapAllocations() const { return g_heap->heapCalls; }
 int HeapWatch::globalAllocations() const { return g_heap->globalCalls; }
+const std::vector<UINT>& HeapWatch::globalFlags() const { return g_heap->globalFlags; }
 void HeapWatch::FailHeapAllocation(int n) {
     g_heap->heapCalls = 0;
     g_heap->failHeapAt = n;
@@ -692,6 +702,8 @@ namespace {
 struct CallState {
     BOOL(WINAPI* openClipboard)(HWND) = nullptr;
     BOOL(WINAPI* closeClipboard)() = nullptr;
+    UINT(WINAPI* registerFormat)(LPCSTR) = nullptr;
+    std::vector<std::string> registered;
     int opens = 0;
     int failedOpens = 0;
     int closes = 0;
@@ -706,6 +718,11 @@ BOOL WINAPI WatchedOpenClipboard(HWND owner) {
     const BOOL opened = g_calls->openClipboard(owner);
     if (!opened) ++g_calls->failedOpens;
     return opened;
+}
+
+UINT WINAPI WatchedRegisterFormat(LPCSTR name) {
+    g_calls->registered.push_back(name);
+    return g_calls->registerFormat(name);
 }
 
 BOOL WINAPI WatchedCloseClipboard() {
@@ -725,6 +742,8 @@ ClipboardCallWatch::ClipboardCallWatch(HMODULE module) {
              &g_calls->openClipboard);
     AddPatch(patches_, module, "user32.dll", "CloseClipboard", &WatchedCloseClipboard,
              &g_calls->closeClipboard);
+    AddPatch(patches_, module, "user32.dll", "RegisterClipboardFormatA", &WatchedRegisterFormat,
+             &g_calls->registerFormat);
 }
 
 ClipboardCallWatch::~ClipboardCallWatch() {
@@ -734,6 +753,9 @@ ClipboardCallWatch::~ClipboardCallWatch() {
 }
 
 int ClipboardCallWatch::opens() const { return g_calls->opens; }
+const std::vector<std::string>& ClipboardCallWatch::registeredNames() const {
+    return g_calls->registered;
+}
 int ClipboardCallWatch::failedOpens() const { return g_calls->failedOpens; }
 int ClipboardCallWatch::closes() const { return g_calls->closes; }
 void ClipboardCallWatch::AfterClose(int n, void (*action)(void*), void* context) {

@@ -37,8 +37,8 @@ std::vector<UINT> FormatIds(const ClipboardSnapshot& snapshot);
 const FormatRecord* FindFormat(const ClipboardSnapshot& snapshot, UINT id);
 // Empty when the two hold the same; otherwise what differs.
 std::string Difference(const FormatRecord& before, const FormatRecord& after);
-// The same for whole snapshots: every format of before is in after as it was, and after holds
-// nothing else. The order is not compared.
+// The same for whole snapshots: every format of before is in after as it was, after holds
+// nothing else, and the formats both hold enumerate in the same order.
 std::string Difference(const ClipboardSnapshot& before, const ClipboardSnapshot& after);
 
 // A top-level window of its own that places contents the way another program would.
@@ -124,6 +124,7 @@ public:
     long long peakBytes() const;
     int heapAllocations() const;
     int globalAllocations() const;
+    const std::vector<UINT>& globalFlags() const;  // of each GlobalAlloc, in call order
     // The n-th heap (or global) allocation from now on fails, counting from 1; 0 for none.
     void FailHeapAllocation(int n);
     void FailGlobalAllocation(int n);
@@ -194,6 +195,8 @@ public:
     ClipboardCallWatch& operator=(const ClipboardCallWatch&) = delete;
     int opens() const;
     int failedOpens() const;
+    // The names given to RegisterClipboardFormatA, in call order.
+    const std::vector<std::string>& registeredNames() const;
     int closes() const;
     void AfterClose(int n, void (*action)(void*), void* context);
 
