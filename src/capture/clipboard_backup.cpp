@@ -43,8 +43,7 @@ void ReleaseEntry(ClipboardEntry* entry) {
             DeleteEnhMetaFile(static_cast<HENHMETAFILE>(entry->data));
         }
     }
-    if (entry->metaFile != nullptr) DeleteMetaFile(entry->metaFile);
-    delete entry;
+    delete entry;  // and with it the copy of a picture's metafile
 }
 
 struct EntryReleaser {
@@ -76,8 +75,8 @@ bool CopyPictureMetaFile(ClipboardEntry& entry) {
     METAFILEPICT picture;
     std::memcpy(&picture, entry.data, sizeof(picture));
     if (picture.hMF == nullptr) return true;
-    entry.metaFile = CopyMetaFileA(picture.hMF, nullptr);
-    return entry.metaFile != nullptr;
+    entry.metaFile.reset(CopyMetaFileA(picture.hMF, nullptr));
+    return static_cast<bool>(entry.metaFile);
 }
 
 OwnedEntry SaveFormat(UINT format, SaveOutcome* outcome) {
@@ -128,7 +127,7 @@ void PutBack(ClipboardEntry& entry) {
         return;
     }
     // A picture saved without a metafile had a null handle and goes back as its bytes.
-    const bool picture = CarriesMetaFile(entry) && entry.metaFile != nullptr;
+    const bool picture = CarriesMetaFile(entry) && entry.metaFile;
     GlobalMemory block(GlobalAlloc(kGlobalFlags, entry.size));
     if (!block) return;
     {
@@ -139,14 +138,14 @@ void PutBack(ClipboardEntry& entry) {
             // The fresh block carries the saved copy of the metafile.
             METAFILEPICT header;
             std::memcpy(&header, view.data(), sizeof(header));
-            header.hMF = entry.metaFile;
+            header.hMF = entry.metaFile.get();
             std::memcpy(view.data(), &header, sizeof(header));
         }
     }
     // A refused block is still ours and goes with the wrapper.
     if (SetClipboardData(format, block.get()) == nullptr) return;
     block.release();
-    if (picture) entry.metaFile = nullptr;  // the clipboard deletes it with the block
+    if (picture) entry.metaFile.release();  // the clipboard deletes it with the block
 }
 
 // The next format on the open clipboard, or 0. A 0 that comes with an error ends an

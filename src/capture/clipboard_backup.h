@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/win_handles.h"
+
 namespace cvt {
 
 // Registered format names have at most 255 characters; the field holds a whole one with its
@@ -25,7 +27,7 @@ struct ClipboardEntry {
     // For a metafile picture (CF_METAFILEPICT or CF_DSPMETAFILEPICT): an owned copy of the
     // metafile its block points at, or null when the block names none. The system deletes the
     // original when the clipboard is emptied, so the bytes alone would dangle.
-    HMETAFILE metaFile;
+    MetaFile metaFile;
 };
 
 // Opens the clipboard for owner. Another program may hold it for a moment (a clipboard

@@ -2,9 +2,9 @@
 
 #include <ctime>
 #include <map>
-#include <new>
 
 #include "capture/selection_capture.h"
+#include "common/guarded.h"
 #include "host/module.h"
 #include "open/open_command.h"
 #include "settings/settings_store.h"
@@ -66,7 +66,7 @@ void ActOn(HWND window, UINT message, WPARAM wParam) {
             // press in the first moments of the host's life would count as a triple click.
             if (LastDoubleClickTime != 0 &&
                 ClockNow() - LastDoubleClickTime <= GetDoubleClickTime() &&
-                ReadSetting(kSettingTripleClick) == 1) {
+                SettingIsOne(kSettingTripleClick)) {
                 LastDoubleClickTime = 0;
                 PostMessageA(window, TripleClickMessage, 0, 0);
             }
@@ -99,11 +99,7 @@ void InstallSubclass(HWND window) {
     if (current == nullptr) return;
     // The entry is written first, so SubclassProc always finds its window. Without memory for
     // it the window is left alone, and the start goes on.
-    try {
-        SubclassMap[key] = current;
-    } catch (const std::bad_alloc&) {
-        return;
-    }
+    if (!Guarded(false, [&] { return SubclassMap.emplace(key, current).second; })) return;
     if (SetWindowLongPtrA(window, GWLP_WNDPROC, AsLongPtr(&SubclassProc)) == 0)
         SubclassMap.erase(key);
 }
@@ -129,15 +125,11 @@ void RemoveAllSubclasses() {
 
 LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     // A failure in the plug-in's own work must not keep the message from the host.
-    try {
+    Guarded(false, [&] {
         ActOn(window, message, wParam);
-    } catch (...) {
-    }
-    try {
-        return PassOn(window, message, wParam, lParam);
-    } catch (...) {
-        return 0;
-    }
+        return true;
+    });
+    return Guarded<LRESULT>(0, [&] { return PassOn(window, message, wParam, lParam); });
 }
 
 }  // namespace cvt
