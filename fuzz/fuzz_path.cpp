@@ -69,8 +69,19 @@ std::vector<char16_t> Buffer(const u16string& text) {
     return std::vector<char16_t>(text.c_str(), text.c_str() + text.size() + 1);
 }
 
+// Characters that send a path to quoted Explorer rather than through cmd.exe.
+const char16_t kModelQuotedChars[] = u" &^%!\t\n,;=";
+
+// The first form that applies.
+cvt::LaunchForm ModelForm(const u16string& path, bool fileOn) {
+    if (fileOn && ModelNamesFile(path)) return cvt::LaunchForm::kSelectFile;
+    if (ModelContains(kModelQuotedChars, path)) return cvt::LaunchForm::kQuotedFolder;
+    return cvt::LaunchForm::kStart;
+}
+
 void CheckLaunch(const u16string& path, bool fileOn) {
     const cvt::LaunchPlan plan = cvt::ChooseLaunch(path.c_str(), fileOn);
+    Check(plan.form == ModelForm(path, fileOn));
     const std::size_t capacity = cvt::LaunchParameterCapacity(path.size());
     std::vector<char16_t> parameters(capacity);
     Check(cvt::FormatLaunchParameters(plan, path.c_str(), parameters.data(), capacity) == cvt::kOk);
@@ -78,12 +89,10 @@ void CheckLaunch(const u16string& path, bool fileOn) {
     const bool endsWithBackslash = !path.empty() && path.back() == u'\\';
     switch (plan.form) {
         case cvt::LaunchForm::kSelectFile:
-            Check(fileOn && ModelNamesFile(path));
             Check(text == u"/select," + path);
             Check(plan.showCommand == 1 && u16string(plan.program) == u"explorer.exe");
             break;
         case cvt::LaunchForm::kQuotedFolder: {
-            Check(ModelContains(cvt::QuotingChars, path) || ModelContains(u"%!", path));
             Check(text == u"\"" + path + (endsWithBackslash ? u"\"" : u"\\\""));
             // A valid path holds no quote, so these are the only two.
             std::size_t quotes = 0;
@@ -96,7 +105,7 @@ void CheckLaunch(const u16string& path, bool fileOn) {
             Check(text == u"/c start " + path + (endsWithBackslash ? u"" : u"\\"));
             // Nothing in the path that the command interpreter would act on.
             for (char16_t c : text.substr(9)) {
-                Check(u16string(u"&|<>^\"%! ").find(c) == u16string::npos);
+                Check(u16string(u"&|<>^\"%! \t\n,;=").find(c) == u16string::npos);
             }
             Check(plan.showCommand == 0 && u16string(plan.program) == u"cmd.exe");
             break;

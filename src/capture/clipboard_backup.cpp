@@ -26,9 +26,11 @@ bool IsTextFormat(UINT format) {
     return format == CF_TEXT || format == CF_OEMTEXT || format == CF_UNICODETEXT;
 }
 
-// A metafile picture whose block is big enough to carry the metafile handle.
+// A metafile picture, plain or the display form, whose block is big enough to carry the
+// metafile handle.
 bool CarriesMetaFile(const ClipboardEntry& entry) {
-    return entry.formatId == CF_METAFILEPICT && entry.size >= sizeof(METAFILEPICT);
+    return (entry.formatId == CF_METAFILEPICT || entry.formatId == CF_DSPMETAFILEPICT) &&
+           entry.size >= sizeof(METAFILEPICT);
 }
 
 void ReleaseEntry(ClipboardEntry* entry) {
@@ -41,8 +43,7 @@ void ReleaseEntry(ClipboardEntry* entry) {
             DeleteEnhMetaFile(static_cast<HENHMETAFILE>(entry->data));
         }
     }
-    if (entry->metaFile != nullptr) DeleteMetaFile(entry->metaFile);
-    delete entry;
+    delete entry;  // and with it the copy of a picture's metafile
 }
 
 struct EntryReleaser {
@@ -68,13 +69,14 @@ bool CopyGlobalBlock(HANDLE handle, ClipboardEntry& entry) {
 }
 
 // Keeps a metafile picture alive past EmptyClipboard by copying the metafile it refers to.
-// False when the copy fails: the saved block would point at a deleted metafile.
+// A picture without a metafile has nothing to keep alive. False when the copy fails: the
+// saved block would point at a deleted metafile.
 bool CopyPictureMetaFile(ClipboardEntry& entry) {
     METAFILEPICT picture;
     std::memcpy(&picture, entry.data, sizeof(picture));
     if (picture.hMF == nullptr) return true;
-    entry.metaFile = CopyMetaFileA(picture.hMF, nullptr);
-    return entry.metaFile != nullptr;
+    entry.metaFile.reset(CopyMetaFileA(picture.hMF, nullptr));
+    return static_cast<bool>(entry.metaFile);
 }
 
 OwnedEntry SaveFormat(UINT format, SaveOutcome* outcome) {
@@ -102,6 +104,8 @@ OwnedEntry SaveFormat(UINT format, SaveOutcome* outcome) {
             *outcome = SaveOutcome::kOutOfMemory;
             return nullptr;
         }
+        // A picture whose metafile cannot be copied is left out, like a format without
+        // data: put back, it would name a metafile that EmptyClipboard deletes.
         if (CarriesMetaFile(*entry) && !CopyPictureMetaFile(*entry)) {
             *outcome = SaveOutcome::kSkipped;
             return nullptr;
@@ -122,8 +126,8 @@ void PutBack(ClipboardEntry& entry) {
         if (SetClipboardData(format, entry.data) != nullptr) entry.data = nullptr;
         return;
     }
-    const bool picture = CarriesMetaFile(entry);
-    if (picture && entry.metaFile == nullptr) return;
+    // A picture saved without a metafile had a null handle and goes back as its bytes.
+    const bool picture = CarriesMetaFile(entry) && entry.metaFile;
     GlobalMemory block(GlobalAlloc(kGlobalFlags, entry.size));
     if (!block) return;
     {
@@ -134,14 +138,14 @@ void PutBack(ClipboardEntry& entry) {
             // The fresh block carries the saved copy of the metafile.
             METAFILEPICT header;
             std::memcpy(&header, view.data(), sizeof(header));
-            header.hMF = entry.metaFile;
+            header.hMF = entry.metaFile.get();
             std::memcpy(view.data(), &header, sizeof(header));
         }
     }
     // A refused block is still ours and goes with the wrapper.
     if (SetClipboardData(format, block.get()) == nullptr) return;
     block.release();
-    if (picture) entry.metaFile = nullptr;  // the clipboard deletes it with the block
+    if (picture) entry.metaFile.release();  // the clipboard deletes it with the block
 }
 
 // The next format on the open clipboard, or 0. A 0 that comes with an error ends an

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/win_handles.h"
+
 namespace cvt {
 
 // Registered format names have at most 255 characters; the field holds a whole one with its
@@ -22,9 +24,10 @@ struct ClipboardEntry {
     // A heap copy of the global block (size > 0), an owned bitmap (format 2) or enhanced
     // metafile (format 14) (size 0), or null.
     void* data;
-    // For a metafile picture: an owned copy of the metafile its block points at. The system
-    // deletes the original when the clipboard is emptied, so the bytes alone would dangle.
-    HMETAFILE metaFile;
+    // For a metafile picture (CF_METAFILEPICT or CF_DSPMETAFILEPICT): an owned copy of the
+    // metafile its block points at, or null when the block names none. The system deletes the
+    // original when the clipboard is emptied, so the bytes alone would dangle.
+    MetaFile metaFile;
 };
 
 // Opens the clipboard for owner. Another program may hold it for a moment (a clipboard

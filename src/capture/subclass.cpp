@@ -2,9 +2,10 @@
 
 #include <ctime>
 #include <map>
-#include <new>
 
 #include "capture/selection_capture.h"
+#include "common/guarded.h"
+#include "host/module.h"
 #include "open/open_command.h"
 #include "settings/settings_store.h"
 
@@ -26,6 +27,19 @@ std::uint32_t LastDoubleClickTime = 0;
 WNDPROC AsWndProc(LONG_PTR value) { return reinterpret_cast<WNDPROC>(value); }
 
 LONG_PTR AsLongPtr(WNDPROC procedure) { return reinterpret_cast<LONG_PTR>(procedure); }
+
+// Takes one more reference on the library, once, so that the host's FreeLibrary cannot
+// unload it. GetModuleHandleExA with its pin flag would be the direct way, but it is missing
+// before Windows XP; loading the library's own file again works on every version (the wide
+// forms, so that a folder name outside the ANSI code page does not stop it).
+void PinModule() {
+    static bool pinned = false;
+    if (pinned) return;
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(ModuleHandle, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    pinned = LoadLibraryW(path) != nullptr;
+}
 
 std::uint32_t ClockNow() { return static_cast<std::uint32_t>(std::clock()); }
 
@@ -52,7 +66,7 @@ void ActOn(HWND window, UINT message, WPARAM wParam) {
             // press in the first moments of the host's life would count as a triple click.
             if (LastDoubleClickTime != 0 &&
                 ClockNow() - LastDoubleClickTime <= GetDoubleClickTime() &&
-                ReadSetting(kSettingTripleClick) == 1) {
+                SettingIsOne(kSettingTripleClick)) {
                 LastDoubleClickTime = 0;
                 PostMessageA(window, TripleClickMessage, 0, 0);
             }
@@ -75,17 +89,17 @@ LRESULT PassOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 void InstallSubclass(HWND window) {
     if (window == nullptr) return;
+    const UINT_PTR key = reinterpret_cast<UINT_PTR>(window);
+    // A window the map holds is subclassed already, perhaps with another component's
+    // procedure on top of SubclassProc now: recording that one as the host's would make the
+    // two call each other for ever. Entries go at WM_NCDESTROY, so a reused handle passes.
+    if (SubclassMap.count(key) != 0) return;
     WNDPROC current = AsWndProc(GetWindowLongPtrA(window, GWLP_WNDPROC));
     // A procedure that cannot be read could not be passed on to: the window would go dead.
-    if (current == nullptr || current == &SubclassProc) return;
-    const UINT_PTR key = reinterpret_cast<UINT_PTR>(window);
+    if (current == nullptr) return;
     // The entry is written first, so SubclassProc always finds its window. Without memory for
     // it the window is left alone, and the start goes on.
-    try {
-        SubclassMap[key] = current;
-    } catch (const std::bad_alloc&) {
-        return;
-    }
+    if (!Guarded(false, [&] { return SubclassMap.emplace(key, current).second; })) return;
     if (SetWindowLongPtrA(window, GWLP_WNDPROC, AsLongPtr(&SubclassProc)) == 0)
         SubclassMap.erase(key);
 }
@@ -93,15 +107,17 @@ void InstallSubclass(HWND window) {
 void RemoveAllSubclasses() {
     for (auto entry = SubclassMap.begin(); entry != SubclassMap.end();) {
         HWND window = reinterpret_cast<HWND>(entry->first);
-        // A window that someone else subclassed on top of the plug-in keeps its chain: taking
-        // the plug-in out from under it would break that chain.
-        if (IsWindow(window) &&
-            AsWndProc(GetWindowLongPtrA(window, GWLP_WNDPROC)) == &SubclassProc) {
+        if (!IsWindow(window)) {
+            entry = SubclassMap.erase(entry);
+        } else if (AsWndProc(GetWindowLongPtrA(window, GWLP_WNDPROC)) == &SubclassProc) {
             SetWindowLongPtrA(window, GWLP_WNDPROC, AsLongPtr(entry->second));
             entry = SubclassMap.erase(entry);
-        } else if (!IsWindow(window)) {
-            entry = SubclassMap.erase(entry);
         } else {
+            // Someone subclassed the window on top of the plug-in and will call SubclassProc:
+            // taking the plug-in out from under them would break their chain, and unloading
+            // would leave them calling into freed code. So the entry stays and the library
+            // stays loaded for the rest of the process.
+            PinModule();
             ++entry;
         }
     }
@@ -109,15 +125,11 @@ void RemoveAllSubclasses() {
 
 LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     // A failure in the plug-in's own work must not keep the message from the host.
-    try {
+    Guarded(false, [&] {
         ActOn(window, message, wParam);
-    } catch (...) {
-    }
-    try {
-        return PassOn(window, message, wParam, lParam);
-    } catch (...) {
-        return 0;
-    }
+        return true;
+    });
+    return Guarded<LRESULT>(0, [&] { return PassOn(window, message, wParam, lParam); });
 }
 
 }  // namespace cvt

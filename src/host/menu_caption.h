@@ -10,7 +10,7 @@ namespace cvt {
 
 // The caller's caption buffer, NUL included.
 constexpr std::size_t kMenuCaptionCapacity = 100;
-// Menu kinds that get the open item; kind 11 has a shorter caption.
+// The menu kind (the mail list) whose caption shortens the path sooner.
 constexpr std::uint32_t kShortCaptionMenuKind = 11;
 
 // True for the menu kinds 3, 4, 11 and 12, which take the open item.

@@ -2,6 +2,7 @@
 
 #include "capture/selected_text.h"
 #include "capture/selection_capture.h"
+#include "common/utf16_text.h"
 #include "host/host_api.h"
 #include "host/host_texts.h"
 #include "host/menu_caption.h"
@@ -30,13 +31,13 @@ void AddSetupItem(HMENU menuBar) {
 void AddOpenItem(HWND window, HMENU menu, int kind) {
     if (CaptureSelection(window) & 0x80000000u) return;
     if (SelectedText == nullptr) return;
-    char16_t* path = LocateMenuPath(reinterpret_cast<char16_t*>(SelectedText));
+    char16_t* path = LocateMenuPath(AsUtf16(SelectedText));
     if (path == nullptr) return;
     const int command = HostRegisterCommand()(kOpenCommandDescription932, kind, &OpenPathCommand);
     char16_t caption[kMenuCaptionCapacity];
     BuildMenuCaption(path, static_cast<std::uint32_t>(kind), caption);
     InsertMenuW(menu, 0, MF_BYPOSITION | MF_STRING, static_cast<UINT_PTR>(command),
-                reinterpret_cast<const wchar_t*>(caption));
+                AsWide(caption));
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 
 #include "capture/selected_text.h"
 #include "capture/subclass.h"
-#include "host/guarded.h"
+#include "common/guarded.h"
 #include "host/host_api.h"
 #include "host/host_texts.h"
 #include "host/menu_integration.h"

@@ -2,7 +2,7 @@
 
 #include <shlwapi.h>
 
-#include "host/guarded.h"
+#include "common/guarded.h"
 #include "host/host_texts.h"
 #include "host/module.h"
 #include "settings/settings_store.h"

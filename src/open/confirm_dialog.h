@@ -3,11 +3,13 @@
 
 #include <windows.h>
 
+#include "res/resource_ids.h"
+
 namespace cvt {
 
-inline constexpr int kConfirmDialogTemplate = 102;
-inline constexpr int kConfirmPathControl = 1011;
-inline constexpr int kConfirmDontAskBox = 1001;
+inline constexpr int kConfirmDialogTemplate = IDD_CONFIRM;
+inline constexpr int kConfirmPathControl = IDC_CONFIRM_PATH;
+inline constexpr int kConfirmDontAskBox = IDC_CONFIRM_DONT_ASK;
 
 // Returns FALSE for every message. lParam of WM_INITDIALOG is the NUL-terminated path.
 INT_PTR CALLBACK ConfirmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -37,7 +37,7 @@ LaunchPlan ChooseLaunch(const char16_t* path, bool fileSettingOn) {
     if (fileSettingOn && PathNamesFile(path)) {
         return {LaunchForm::kSelectFile, kExplorerProgram, kShowNormal};
     }
-    if (PathNeedsQuoting(path) || ContainsAnyOf(InterpreterExpansionChars, path)) {
+    if (PathNeedsQuoting(path) || ContainsAnyOf(InterpreterSpecialChars, path)) {
         return {LaunchForm::kQuotedFolder, kExplorerProgram, kShowNormal};
     }
     return {LaunchForm::kStart, kInterpreterProgram, kHide};

@@ -37,9 +37,11 @@ inline constexpr char16_t kOpenVerb[] = u"open";
 constexpr int kShowNormal = 1;
 constexpr int kHide = 0;
 
-// Characters the command interpreter expands (%name%, and !name! under delayed expansion).
-// A path holding one never goes through cmd.exe, so mail text cannot name a variable.
-inline constexpr char16_t InterpreterExpansionChars[] = u"%!";
+// Characters the command interpreter would act on in "start <path>": it expands %name% (and
+// !name! under delayed expansion), splits the arguments at a tab, ',', ';' or '=', and ends
+// the command at a line feed. A path holding one never goes through cmd.exe, so that mail
+// text can neither name a variable nor make start open another place than the one shown.
+inline constexpr char16_t InterpreterSpecialChars[] = u"%!\t\n,;=";
 
 // Work copy of a selection of selectionLength characters, NUL included.
 constexpr std::size_t WorkCopyCapacity(std::size_t selectionLength) { return selectionLength + 1; }
@@ -66,7 +68,7 @@ OpenVerdict PrepareOpen(const char16_t* selectedText, char16_t* workCopy, std::s
 
 // The first form that applies: select file (fileSettingOn is TrivaneFile == 1 and the path
 // names a file), quoted folder (the path needs quoting or holds a character of
-// InterpreterExpansionChars), else start.
+// InterpreterSpecialChars), else start.
 LaunchPlan ChooseLaunch(const char16_t* path, bool fileSettingOn);
 
 // Writes the parameters of plan for path with BoundedFormat and returns its status:

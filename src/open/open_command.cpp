@@ -7,7 +7,8 @@
 #include <new>
 
 #include "capture/selected_text.h"
-#include "host/guarded.h"
+#include "common/guarded.h"
+#include "common/utf16_text.h"
 #include "open/confirm_dialog.h"
 #include "open/launch_plan.h"
 #include "open/progress_dialog.h"
@@ -22,14 +23,9 @@ static_assert(sizeof(SHELLEXECUTEINFOW) == 60, "the 32-bit launch record");
 
 namespace {
 
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wchar_t on Win32");
-
 constexpr wchar_t kPluginDisplayName[] = L"Corvel!トリプルクリック～トリベインプラグイン";
 constexpr wchar_t kInvalidPathText[] =
     L"不正な文字が含まれています。\n\u3000\u3000\u3000\u3000/ : * ? \" < > |";
-
-const char16_t* AsText(const wchar_t* text) { return reinterpret_cast<const char16_t*>(text); }
-const wchar_t* AsWide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 // Heap buffers that may be refused: the command then ends without a sign.
 std::unique_ptr<char16_t[]> TryAllocate(std::size_t characters) {
@@ -61,7 +57,7 @@ void OpenPath(HWND window) {
     std::unique_ptr<char16_t[]> workCopy = TryAllocate(capacity);
     if (!workCopy) return;
     char16_t* path = nullptr;
-    switch (PrepareOpen(AsText(selection), workCopy.get(), capacity, &path)) {
+    switch (PrepareOpen(AsUtf16(selection), workCopy.get(), capacity, &path)) {
         case OpenVerdict::kNoPath:
             return;
         case OpenVerdict::kInvalidPath:
@@ -70,8 +66,8 @@ void OpenPath(HWND window) {
         case OpenVerdict::kLaunch:
             break;
     }
-    const bool fileSettingOn = ReadSetting(kSettingFile) == 1;
-    if (ReadSetting(kSettingConfirm) == 1 && RunConfirmDialog(window, AsWide(path)) == IDNO) {
+    const bool fileSettingOn = SettingIsOne(kSettingFile);
+    if (SettingIsOne(kSettingConfirm) && RunConfirmDialog(window, AsWide(path)) == IDNO) {
         return;
     }
     ShowProgressDialog(window);

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "host/guarded.h"
+#include "common/guarded.h"
 #include "host/module.h"
 
 namespace cvt {
@@ -32,7 +32,7 @@ void SetUpBar(HWND dialog) {
 
 void Tick(HWND dialog) {
     HWND bar = GetDlgItem(dialog, kProgressBarControl);
-    if (++ProgressTickCount > kProgressTicksPerRound) {
+    if (++ProgressTickCount > kProgressTicksBeforeReset) {
         ProgressTickCount = 0;
         SendMessageA(bar, PBM_SETPOS, 0, 0);
     }

@@ -6,14 +6,17 @@
 
 #include <cstdint>
 
+#include "res/resource_ids.h"
+
 namespace cvt {
 
-inline constexpr int kProgressDialogTemplate = 103;
-inline constexpr int kProgressBarControl = 1014;
+inline constexpr int kProgressDialogTemplate = IDD_PROGRESS;
+inline constexpr int kProgressBarControl = IDC_PROGRESS_BAR;
 inline constexpr UINT_PTR kProgressTimerId = 52682;
 inline constexpr UINT kProgressTimerPeriod = 100;  // milliseconds
-// Ticks after which the bar starts again from 0.
-inline constexpr std::uint32_t kProgressTicksPerRound = 20;
+// The highest count of ticks; the tick after it resets the count and the bar to 0, so a
+// round is 21 ticks.
+inline constexpr std::uint32_t kProgressTicksBeforeReset = 20;
 
 // Timer ticks since the last reset, shared by every progress window of the library's life.
 extern std::uint32_t ProgressTickCount;

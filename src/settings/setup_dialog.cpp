@@ -1,6 +1,7 @@
 #include "settings/setup_dialog.h"
 
-#include "host/guarded.h"
+#include "common/guarded.h"
+#include "res/resource_ids.h"
 #include "host/module.h"
 #include "settings/settings_store.h"
 
@@ -15,16 +16,16 @@ struct SettingBox {
 
 // The order in which the boxes are filled and written.
 constexpr SettingBox kSettingBoxes[] = {
-    {1017, kSettingConfirm},
-    {1018, kSettingTripleClick},
-    {1022, kSettingFile},
-    {1020, kSettingPreserve},
+    {IDC_SETUP_CONFIRM, kSettingConfirm},
+    {IDC_SETUP_TRIPLE_CLICK, kSettingTripleClick},
+    {IDC_SETUP_FILE, kSettingFile},
+    {IDC_SETUP_PRESERVE, kSettingPreserve},
 };
 
 void LoadBoxes(HWND dialog) {
     for (const SettingBox& box : kSettingBoxes) {
         // Only exactly 1 counts as on; any other stored number shows the box cleared.
-        const UINT state = ReadSetting(box.setting) == 1 ? BST_CHECKED : BST_UNCHECKED;
+        const UINT state = SettingIsOne(box.setting) ? BST_CHECKED : BST_UNCHECKED;
         CheckDlgButton(dialog, box.control, state);
     }
 }

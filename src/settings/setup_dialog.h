@@ -3,9 +3,11 @@
 
 #include <windows.h>
 
+#include "res/resource_ids.h"
+
 namespace cvt {
 
-inline constexpr int kSetupDialogTemplate = 104;
+inline constexpr int kSetupDialogTemplate = IDD_SETUP;
 
 INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

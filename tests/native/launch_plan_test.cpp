@@ -78,6 +78,20 @@ const LaunchRow kLaunchRows[] = {
      u"explorer.exe", u"/select,C:\\%TEMP%\\a.txt", 1},
     {"PercentFileQuoted", u"C:\\%TEMP%\\a.txt", FileSetting::kOff, LaunchForm::kQuotedFolder,
      u"explorer.exe", u"\"C:\\%TEMP%\\a.txt\\\"", 1},
+    // cmd.exe would split start's argument at these, or end the command at a line feed, and
+    // open another place: Explorer gets the path instead.
+    {"CommaQuoted", u"\\\\fs01\\share\\2024,Q1", FileSetting::kAny, LaunchForm::kQuotedFolder,
+     u"explorer.exe", u"\"\\\\fs01\\share\\2024,Q1\\\"", 1},
+    {"EqualsQuoted", u"\\\\fs01\\share\\a=b\\", FileSetting::kAny, LaunchForm::kQuotedFolder,
+     u"explorer.exe", u"\"\\\\fs01\\share\\a=b\\\"", 1},
+    {"SemicolonQuoted", u"C:\\x;y", FileSetting::kAny, LaunchForm::kQuotedFolder, u"explorer.exe",
+     u"\"C:\\x;y\\\"", 1},
+    {"TabQuoted", u"C:\\a\tb", FileSetting::kAny, LaunchForm::kQuotedFolder, u"explorer.exe",
+     u"\"C:\\a\tb\\\"", 1},
+    {"LineFeedFolderQuoted", u"\\\\fs01\\share\\file.txt\nnext", FileSetting::kOff,
+     LaunchForm::kQuotedFolder, u"explorer.exe", u"\"\\\\fs01\\share\\file.txt\nnext\\\"", 1},
+    {"CommaFileSelected", u"C:\\q1,q2\\a.txt", FileSetting::kOn, LaunchForm::kSelectFile,
+     u"explorer.exe", u"/select,C:\\q1,q2\\a.txt", 1},
     {"LineFeedFileSelected", u"\\\\fs01\\share\\file.txt\nnext", FileSetting::kOn,
      LaunchForm::kSelectFile, u"explorer.exe", u"/select,\\\\fs01\\share\\file.txt\nnext", 1},
 };

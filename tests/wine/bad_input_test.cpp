@@ -78,18 +78,27 @@ const BadInput kBadInputs[] = {
      L"cmd.exe"},
     {"LoneLowSurrogateAtTheEnd", L"\\\\fs01\\\xDC00", true, kStart + L"\\\\fs01\\\xDC00\\",
      L"cmd.exe"},
+    // The tab would split start's argument, so the path goes to Explorer in quotes.
     {"ControlCharacters",
      L"\\\\fs01\\a\tb\x01"
      L"c\x1B"
      L"d\x7F",
      false,
-     kStart + L"\\\\fs01\\a\tb\x01"
-              L"c\x1B"
-              L"d\x7F\\",
+     L"\"\\\\fs01\\a\tb\x01"
+     L"c\x1B"
+     L"d\x7F\\\"",
+     L"explorer.exe"},
+    {"ControlCharactersWithoutATab",
+     L"\\\\fs01\\a\x01"
+     L"c\x1B",
+     false,
+     kStart + L"\\\\fs01\\a\x01"
+              L"c\x1B\\",
      L"cmd.exe"},
-    // A line feed stays in the path; only a carriage return ends it.
-    {"LineFeedStaysCarriageReturnCuts", L"\\\\fs01\\a\nb\rc", false, kStart + L"\\\\fs01\\a\nb\\",
-     L"cmd.exe"},
+    // A line feed stays in the path (only a carriage return ends it), and would end cmd.exe's
+    // command: Explorer gets the path in quotes.
+    {"LineFeedStaysCarriageReturnCuts", L"\\\\fs01\\a\nb\rc", false, L"\"\\\\fs01\\a\nb\\\"",
+     L"explorer.exe"},
     {"OnlyBackslashes", L"\\\\\\\\\\\\\\\\\\\\", false, kStart + L"\\\\\\\\\\\\\\\\\\\\",
      L"cmd.exe"},
     {"OneBackslash", L"\\", false, L"", L""},

@@ -68,6 +68,12 @@ const BindingCase kBindingCases[] = {
     {L"with_set_status", L"2.1", true, 1},
     {L"required_only", L"1.99.99", true, 1},
     {L"with_set_status", L"2.00.07", true, 1},
+    // Eight characters that sort before 2.00.06 still need CVA_SetStatus.
+    {L"required_only", L"2.00.05a", false, 1},
+    // The system's comparison, not the bytes': it passes over the hyphen, so 2.00-7 sorts
+    // after 2.00.06, and puts '_' before the digits, so 2.00.0_ sorts before it.
+    {L"required_only", L"2.00-7", false, 1},
+    {L"required_only", L"2.00.0_", true, 1},
     {L"no_connect", L"2.00.06", false, 0},
     {L"none", L"2.00.06", false, 0},
 };

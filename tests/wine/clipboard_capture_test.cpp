@@ -29,16 +29,25 @@ HCURSOR SystemCursor(const wchar_t* id) { return LoadCursorW(nullptr, id); }
 
 // What the host's text window saw while it answered the copy command.
 HCURSOR g_cursorAtCopy = nullptr;
+WPARAM g_copyWParam = 0;
+LPARAM g_copyLParam = -1;
 // Armed when the copy command arrives, so that only the copied text is replaced.
 rig::UnicodeTextStandIn* g_armOnCopy = nullptr;
 
-void WatchCopyCommand(HWND, UINT message, WPARAM wParam, LPARAM) {
+void WatchCopyCommand(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != WM_COMMAND || LOWORD(wParam) != standin::kCopyCommand) return;
     g_cursorAtCopy = GetCursor();
+    g_copyWParam = wParam;
+    g_copyLParam = lParam;
     if (g_armOnCopy != nullptr) g_armOnCopy->Arm(true);
 }
 
 UINT Registered(const char* name) { return RegisterClipboardFormatA(name); }
+
+void PlaceIntruder(void* source) {
+    static_cast<rig::ClipboardSource*>(source)->Place(
+        {{CF_UNICODETEXT, rig::GlobalText(L"\\\\intruder\\x")}});
+}
 
 HGLOBAL PatternBlock(size_t size, unsigned char seed) {
     std::vector<unsigned char> bytes(size);
@@ -138,8 +147,16 @@ TEST_P(MessageViewCapture, TakesTheCopiedTextAndGivesTheUserTheirsBack) {
     ShowAndSelect(kMail.c_str(), c.start, c.end);
     const int copies = standin::CopyCommandsAnswered();
     g_cursorAtCopy = nullptr;
+    g_copyWParam = 0;
+    g_copyLParam = -1;
+    // Another program's text lands between the backup and the copy command; the capture must
+    // empty the clipboard again, or a host that copies nothing would hand over that text.
+    rig::ClipboardCallWatch calls(probe_->module());
+    calls.AfterClose(1, &PlaceIntruder, &source_);
     EXPECT_EQ(Capture(), 0u);
     EXPECT_EQ(standin::CopyCommandsAnswered() - copies, 1);
+    EXPECT_EQ(g_copyWParam, static_cast<WPARAM>(57634)) << "the copy command's high word";
+    EXPECT_EQ(g_copyLParam, 0);
     EXPECT_EQ(g_cursorAtCopy, SystemCursor(IDC_WAIT)) << "no wait cursor during the copy";
     if (c.expected == nullptr) {
         EXPECT_EQ(Text(), nullptr);
@@ -163,6 +180,8 @@ TEST_F(SelectionCapture, EachCaptureFreesTheTextOfTheLastOne) {
     ASSERT_EQ(Capture(), 0u);
     EXPECT_STREQ(Text(), kPathLine);
     EXPECT_EQ(heap.liveBlocks(), 1);
+    // Twice the byte size of the host's block, which holds the text and its NUL.
+    EXPECT_EQ(heap.liveBytes(), static_cast<long long>(2 * sizeof(kPathLine)));
     ShowAndSelect(kMail.c_str(), 0, 5);
     ASSERT_EQ(Capture(), 0u);
     EXPECT_STREQ(Text(), L"資料の場所");
@@ -397,6 +416,10 @@ TEST_F(SelectionCapture, GlobalBlockThatCannotBeAllocatedLeavesOutOnlyItsFormat)
         EXPECT_TRUE(heap.injected());
         EXPECT_STREQ(Text(), kPathLine);
         ExpectSettled();
+        EXPECT_FALSE(heap.globalFlags().empty());
+        for (UINT flags : heap.globalFlags()) {
+            EXPECT_EQ(flags, static_cast<UINT>(GMEM_MOVEABLE | GMEM_DDESHARE));
+        }
         // The restore puts the formats back in the order they were saved.
         rig::ClipboardSnapshot expected = before;
         expected.erase(expected.begin() + (k - 1));

@@ -99,6 +99,11 @@ const RoundTripCase kRoundTrips[] = {
          return Items{{CF_METAFILEPICT, rig::MakeMetaFilePicture(4)}};
      },
      {CF_METAFILEPICT}},
+    {"DisplayMetafilePicture",
+     [] {
+         return Items{{CF_DSPMETAFILEPICT, rig::MakeMetaFilePicture(3)}};
+     },
+     {CF_DSPMETAFILEPICT}},
     {"ZeroSizeHandle",
      [] {
          return Items{{Registered("CvTrivane.Test.Empty"),
@@ -154,33 +159,80 @@ INSTANTIATE_TEST_SUITE_P(Contents, AllFormatsRoundTrip, testing::ValuesIn(kRound
                              return std::string(info.param.name);
                          });
 
-TEST_F(ClipboardCapture, MetafilePictureComesBackWithALiveMetafileOfItsOwn) {
+TEST_F(ClipboardCapture, MetafilePicturesComeBackWithALiveMetafileOfTheirOwn) {
     Preserve(true);
-    ASSERT_TRUE(source_.Place({{CF_METAFILEPICT, rig::MakeMetaFilePicture(6)}}));
-    const rig::ClipboardSnapshot before = rig::TakeSnapshot(source_.window());
+    for (UINT format : {CF_METAFILEPICT, CF_DSPMETAFILEPICT}) {
+        SCOPED_TRACE("format " + std::to_string(format));
+        ASSERT_TRUE(source_.Place({{format, rig::MakeMetaFilePicture(6)}}));
+        const rig::ClipboardSnapshot before = rig::TakeSnapshot(source_.window());
+        ASSERT_EQ(probe_.Capture(View()), 0u);
+        // The restored block must carry a metafile that exists now, after the original was
+        // deleted with the emptied clipboard, and that draws what the original drew.
+        ASSERT_TRUE(rig::OpenClipboardRetrying(source_.window()));
+        HANDLE block = GetClipboardData(format);
+        ASSERT_NE(block, nullptr);
+        METAFILEPICT picture = *static_cast<METAFILEPICT*>(GlobalLock(block));
+        GlobalUnlock(block);
+        const UINT size = GetMetaFileBitsEx(picture.hMF, 0, nullptr);
+        CloseClipboard();
+        EXPECT_GT(size, 0u) << "the restored picture's metafile is not valid";
+        const rig::FormatRecord* original = rig::FindFormat(before, format);
+        ASSERT_NE(original, nullptr);
+        EXPECT_EQ(size, original->bytes.size());
+        EXPECT_EQ(picture.mm, MM_ANISOTROPIC);
+        EXPECT_EQ(picture.xExt, 2006);
+    }
+}
+
+TEST_F(ClipboardCapture, PictureWithoutAMetafileGoesBackAsItsBytes) {
+    // Wine's clipboard refuses such a picture, so the plug-in is handed one in place of the
+    // real picture, and what it puts back is read at SetClipboardData.
+    Preserve(true);
+    const METAFILEPICT picture = {MM_TEXT, 5, 7, nullptr};
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&picture);
+    const std::vector<unsigned char> block(bytes, bytes + sizeof(picture));
+    ASSERT_TRUE(source_.Place({{CF_METAFILEPICT, rig::MakeMetaFilePicture(2)}}));
+    rig::UnicodeTextStandIn standIn(probe_.module(), block, CF_METAFILEPICT);
+    rig::GdiWatch gdi(probe_.module());
+    ASSERT_TRUE(standIn.active() && gdi.active());
+    standIn.Arm(true);
     ASSERT_EQ(probe_.Capture(View()), 0u);
-    // The restored block must carry a metafile that exists now, after the original was
-    // deleted with the emptied clipboard, and that draws what the original drew.
-    ASSERT_TRUE(rig::OpenClipboardRetrying(source_.window()));
-    HANDLE block = GetClipboardData(CF_METAFILEPICT);
-    ASSERT_NE(block, nullptr);
-    METAFILEPICT picture = *static_cast<METAFILEPICT*>(GlobalLock(block));
-    GlobalUnlock(block);
-    const UINT size = GetMetaFileBitsEx(picture.hMF, 0, nullptr);
-    CloseClipboard();
-    EXPECT_GT(size, 0u) << "the restored picture's metafile is not valid";
-    const rig::FormatRecord* original = rig::FindFormat(before, CF_METAFILEPICT);
-    ASSERT_NE(original, nullptr);
-    EXPECT_EQ(size, original->bytes.size());
-    EXPECT_EQ(picture.mm, MM_ANISOTROPIC);
-    EXPECT_EQ(picture.xExt, 2006);
+    EXPECT_EQ(standIn.handedOut(), 1);
+    int putBack = 0;
+    for (const auto& set : gdi.blocksSet()) {
+        if (set.first != CF_METAFILEPICT) continue;
+        ++putBack;
+        EXPECT_EQ(set.second, block);
+    }
+    EXPECT_EQ(putBack, 1);
+}
+
+TEST_F(ClipboardCapture, PictureWhoseMetafileCannotBeCopiedIsLeftOut) {
+    Preserve(true);
+    const UINT other = Registered("CvTrivane.Test.Short");
+    ASSERT_TRUE(source_.Place(
+        {{CF_DSPMETAFILEPICT, rig::MakeMetaFilePicture(2)}, {other, PatternBlock(20, 4)}}));
+    const rig::ClipboardSnapshot before = rig::TakeSnapshot(source_.window());
+    rig::GdiWatch gdi(probe_.module());
+    ASSERT_TRUE(gdi.active());
+    gdi.FailMetaFileCopies(true);
+    ASSERT_EQ(probe_.Capture(View()), 0u);
+    const rig::ClipboardSnapshot after = rig::TakeSnapshot(source_.window());
+    EXPECT_EQ(rig::FindFormat(after, CF_DSPMETAFILEPICT), nullptr);
+    const rig::FormatRecord* kept = rig::FindFormat(after, other);
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(rig::Difference(*rig::FindFormat(before, other), *kept), "");
+    EXPECT_EQ(gdi.stillOwned(), 0);
 }
 
 TEST_F(ClipboardCapture, LongRegisteredNameKeepsItsIdAndNoNewFormatAppears) {
     Preserve(true);
     const UINT id = Registered(kLongName);
     ASSERT_TRUE(source_.Place({{id, PatternBlock(33, 2)}}));
+    rig::ClipboardCallWatch calls(probe_.module());
     ASSERT_EQ(probe_.Capture(View()), 0u);
+    // The restore asks for the name's id again rather than trusting the saved one.
+    EXPECT_EQ(calls.registeredNames(), std::vector<std::string>{kLongName});
     const rig::ClipboardSnapshot after = rig::TakeSnapshot(source_.window());
     ASSERT_EQ(after.size(), 1u);
     EXPECT_EQ(after[0].id, id);

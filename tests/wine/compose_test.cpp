@@ -17,6 +17,26 @@ LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// Another component (a second plug-in, an accessibility tool) subclassing on top of the
+// plug-in. It gives up past a few levels, so that a chain that loops shows as depth.
+WNDPROC g_belowOnTop = nullptr;
+int g_onTopDepth = 0, g_onTopDeepest = 0;
+
+LRESULT CALLBACK OnTopProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (g_onTopDepth >= 3) return 0;
+    ++g_onTopDepth;
+    if (g_onTopDepth > g_onTopDeepest) g_onTopDeepest = g_onTopDepth;
+    const LRESULT result = CallWindowProcW(g_belowOnTop, window, message, wParam, lParam);
+    --g_onTopDepth;
+    return result;
+}
+
+void SubclassOnTop(HWND window) {
+    g_onTopDeepest = 0;
+    g_belowOnTop = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&OnTopProc)));
+}
+
 HWND Child(HWND parent, int id) {
     HWND child =
         CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, parent,
@@ -77,6 +97,45 @@ TEST_F(ComposeTest, ReportedTwiceStillPassesEachMessageOnOnce) {
     openCompose_(frame_, 0);
     g_originalCalls = 0;
     EXPECT_EQ(SendMessageW(editor, WM_APP + 7, 0, 0), 0x1234);
+    EXPECT_EQ(g_originalCalls, 1);
+}
+
+TEST_F(ComposeTest, ReportedAgainUnderAnotherSubclassIsLeftAsItIs) {
+    HWND editor = Child(frame_, 103);
+    openCompose_(frame_, 0);
+    SubclassOnTop(editor);
+    openCompose_(frame_, 0);
+    EXPECT_EQ(GetWindowLongPtrW(editor, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&OnTopProc));
+    g_originalCalls = 0;
+    EXPECT_EQ(SendMessageW(editor, WM_APP + 7, 0, 0), 0x1234);
+    EXPECT_EQ(g_originalCalls, 1);
+    EXPECT_EQ(g_onTopDeepest, 1) << "the chain loops back through the other procedure";
+}
+
+TEST_F(ComposeTest, ExitUnderAnotherSubclassKeepsTheLibraryLoaded) {
+    HWND covered = Child(frame_, 103);
+    HWND otherFrame = CreateWindowExW(0, L"STATIC", L"compose", WS_OVERLAPPED, 0, 0, 100, 100,
+                                      nullptr, nullptr, nullptr, nullptr);
+    HWND uncovered = Child(otherFrame, 103);
+    openCompose_(frame_, 0);
+    openCompose_(otherFrame, 0);
+    SubclassOnTop(covered);
+    EXPECT_EQ(plugin_.Get<int(WINAPI*)()>("CVC_OnExit")(), 0);
+    EXPECT_FALSE(Subclassed(uncovered)) << "a window with nothing on top gets its own back";
+    DestroyWindow(otherFrame);
+
+    wchar_t path[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameW(plugin_.module(), path, MAX_PATH), 0u);
+    // The host's unload; the fixture's own FreeLibrary at the end then drops the reference
+    // that the plug-in took on itself.
+    FreeLibrary(plugin_.module());
+    if (GetModuleHandleW(path) != plugin_.module()) {
+        SetWindowLongPtrW(covered, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingProc));
+        LoadLibraryW(path);
+        FAIL() << "unloaded while another procedure calls into it";
+    }
+    g_originalCalls = 0;
+    EXPECT_EQ(SendMessageW(covered, WM_APP + 7, 0, 0), 0x1234);
     EXPECT_EQ(g_originalCalls, 1);
 }
 

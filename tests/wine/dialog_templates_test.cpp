@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cwchar>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -181,6 +182,55 @@ INSTANTIATE_TEST_SUITE_P(
         return "Template" + std::to_string(std::get<0>(info.param).id) +
                (std::get<1>(info.param) == Source::kProductFile ? "OfTheProductFile" : "");
     });
+
+// The version record and the manifest, as the built library carries them.
+// The product's own, read from its file: in the 64-bit twin that is the 32-bit DLL.
+TEST(Resources, VersionRecordAndEmptyManifest) {
+    const std::wstring path = rig::ProductDllPath();
+    DWORD ignored = 0;
+    std::vector<BYTE> record(GetFileVersionInfoSizeW(path.c_str(), &ignored));
+    ASSERT_FALSE(record.empty());
+    ASSERT_TRUE(
+        GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(record.size()), record.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010002u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010002u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
+    EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS__WINDOWS32));
+    const wchar_t* const kEntries[][2] = {
+        {L"CompanyName", L"Veltrin"},
+        {L"FileDescription", L"Corvel!トリプルクリック～トリベインプラグイン"},
+        {L"FileVersion", L"1, 2, 0, 0"},
+        {L"InternalName", L"CvTrivane"},
+        {L"OriginalFilename", L"CvTrivane.dll"},
+        {L"ProductName", L"Corvel!トリプルクリック～トリベインプラグイン"},
+        {L"ProductVersion", L"1, 2, 0, 0"},
+    };
+    for (const auto& entry : kEntries) {
+        SCOPED_TRACE(std::string(entry[0], entry[0] + wcslen(entry[0])));
+        wchar_t* text = nullptr;
+        const std::wstring key = std::wstring(L"\\StringFileInfo\\041104b0\\") + entry[0];
+        ASSERT_TRUE(
+            VerQueryValueW(record.data(), key.c_str(), reinterpret_cast<void**>(&text), &length));
+        EXPECT_EQ(std::wstring(text), entry[1]);
+    }
+
+    rig::ResourceFile product(path);
+    ASSERT_NE(product.module(), nullptr);
+    HRSRC manifest = FindResourceW(product.module(), MAKEINTRESOURCEW(2), RT_MANIFEST);
+    ASSERT_NE(manifest, nullptr);
+    const auto* bytes =
+        static_cast<const char*>(LockResource(LoadResource(product.module(), manifest)));
+    const std::string text(bytes, SizeofResource(product.module(), manifest));
+    // An assembly element with nothing in it: no dependency, no request for privileges.
+    EXPECT_EQ(text,
+              "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+              "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\"/>\n");
+}
 
 // The parser itself must notice what the comparisons rely on.
 TEST(DialogTemplateParser, RefusesPlainTemplatesAndTruncatedOnes) {

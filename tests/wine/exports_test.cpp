@@ -6,9 +6,12 @@
 #include <cstring>
 #include <string>
 
-#include "rig/rig.h"
+#include "rig/clipboard_rig.h"
+#include "rig/dialogs.h"
 #include "rig/import_patch.h"
+#include "rig/rig.h"
 #include "rig/stack_probe.h"
+#include "standin/standin_host.h"
 
 namespace {
 
@@ -136,73 +139,19 @@ TEST(PluginInfo, FillsTheFourTextsInShiftJisAndTouchesNothingElse) {
     EXPECT_EQ(untouched, sizeof(record) - covered);
 }
 
-// The version record as Windows reads it from the file. version.dll is loaded here rather
-// than linked, so the test program keeps its link line.
-template <typename Function>
-Function ProcOf(HMODULE module, const char* name) {
-    FARPROC address = GetProcAddress(module, name);
-    Function function = nullptr;
-    if (address != nullptr) __builtin_memcpy(&function, &address, sizeof(address));
-    return function;
-}
-
-TEST(VersionRecord, NamesTheCompanyTheProductAndVersion1200) {
-    HMODULE versionDll = LoadLibraryW(L"version.dll");
-    ASSERT_NE(versionDll, nullptr);
-    auto infoSize = ProcOf<DWORD(WINAPI*)(LPCWSTR, LPDWORD)>(versionDll, "GetFileVersionInfoSizeW");
-    auto info =
-        ProcOf<BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID)>(versionDll, "GetFileVersionInfoW");
-    auto query =
-        ProcOf<BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT)>(versionDll, "VerQueryValueW");
-    ASSERT_TRUE(infoSize && info && query);
-    // The product's record, read from its file: in the 64-bit twin that is the 32-bit DLL.
-    const std::wstring path = rig::ProductDllPath();
-    DWORD unused = 0;
-    std::string record(infoSize(path.c_str(), &unused), '\0');
-    ASSERT_FALSE(record.empty());
-    ASSERT_TRUE(info(path.c_str(), 0, static_cast<DWORD>(record.size()), record.data()));
-
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT size = 0;
-    ASSERT_TRUE(query(record.data(), L"\\", reinterpret_cast<LPVOID*>(&fixed), &size));
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010002u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010002u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0u);
-    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
-    EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS__WINDOWS32));
-
-    const std::wstring product = L"Corvel!トリプルクリック～トリベインプラグイン";
-    const struct {
-        const char* name;
-        std::wstring text;
-    } strings[] = {
-        {"CompanyName", L"Veltrin"},
-        {"FileDescription", product},
-        {"FileVersion", L"1, 2, 0, 0"},
-        {"InternalName", L"CvTrivane"},
-        {"OriginalFilename", L"CvTrivane.dll"},
-        {"ProductName", product},
-        {"ProductVersion", L"1, 2, 0, 0"},
-    };
-    for (const auto& entry : strings) {
-        SCOPED_TRACE(entry.name);
-        const std::string name = entry.name;
-        const std::wstring key =
-            L"\\StringFileInfo\\041104b0\\" + std::wstring(name.begin(), name.end());
-        wchar_t* text = nullptr;
-        ASSERT_TRUE(query(record.data(), key.c_str(), reinterpret_cast<LPVOID*>(&text), &size));
-        EXPECT_EQ(std::wstring(text), entry.text);
-    }
-    FreeLibrary(versionDll);
-}
-
-TEST(Exit, CanBeCalledTwice) {
-    rig::LoadedPlugin plugin;
-    ASSERT_TRUE(plugin);
-    auto onExit = plugin.Get<int(WINAPI*)()>("CVC_OnExit");
-    EXPECT_EQ(onExit(), 0);
-    EXPECT_EQ(onExit(), 0);
+TEST(Exit, FreesTheLastCaptureAndCanBeCalledTwice) {
+    rig::HostSession session;
+    ASSERT_TRUE(session.ok());
+    rig::HeapWatch heap(session.module());
+    ASSERT_TRUE(heap.active());
+    session.SelectInView(L"\\\\fs01\\share");
+    DestroyMenu(standin::PrepareContextMenu(session.view(), standin::kMenuKindMessageView));
+    const long held = heap.liveBlocks();  // the captured text, and the backup's list
+    ASSERT_GE(held, 1);
+    EXPECT_EQ(standin::Plugin().OnExit(), 0);
+    EXPECT_EQ(heap.liveBlocks(), held - 1) << "the captured text was not freed";
+    EXPECT_EQ(standin::Plugin().OnExit(), 0);
+    EXPECT_EQ(heap.liveBlocks(), held - 1);
 }
 
 }  // namespace

@@ -36,18 +36,20 @@ const char kFormatNotSaved[] =
     "without its data";
 const char kFormatNotPutBack[] = "a format that cannot be put back at the restore is missing";
 
+using Others = rig::ClipboardAllowance::Others;
+
 rig::ClipboardAllowance AllowanceFor(const std::string& function) {
     static const std::map<std::string, rig::ClipboardAllowance> allowances = {
-        {"RegOpenKeyExA", {true, 0, kPreserveUnreadable}},
-        {"RegQueryValueExW", {true, 0, kPreserveUnreadable}},
-        {"GetClipboardData", {false, 1, kFormatNotSaved}},
-        {"GlobalSize", {false, 1, kFormatNotSaved}},
-        {"CopyImage", {false, 1, kFormatNotSaved}},
-        {"CopyEnhMetaFileA", {false, 1, kFormatNotSaved}},
-        {"CopyMetaFileA", {false, 1, kFormatNotSaved}},
-        {"GlobalLock", {false, 1, kFormatNotSaved + std::string("; ") + kFormatNotPutBack}},
-        {"GlobalAlloc", {false, 1, kFormatNotPutBack}},
-        {"SetClipboardData", {false, 1, kFormatNotPutBack}},
+        {"RegOpenKeyExA", {Others::kEither, 0, kPreserveUnreadable}},
+        {"RegQueryValueExW", {Others::kEither, 0, kPreserveUnreadable}},
+        {"GetClipboardData", {Others::kKept, 1, kFormatNotSaved}},
+        {"GlobalSize", {Others::kKept, 1, kFormatNotSaved}},
+        {"CopyImage", {Others::kKept, 1, kFormatNotSaved}},
+        {"CopyEnhMetaFileA", {Others::kKept, 1, kFormatNotSaved}},
+        {"CopyMetaFileA", {Others::kKept, 1, kFormatNotSaved}},
+        {"GlobalLock", {Others::kKept, 1, kFormatNotSaved + std::string("; ") + kFormatNotPutBack}},
+        {"GlobalAlloc", {Others::kKept, 1, kFormatNotPutBack}},
+        {"SetClipboardData", {Others::kKept, 1, kFormatNotPutBack}},
     };
     auto found = allowances.find(function);
     return found == allowances.end() ? rig::ClipboardAllowance() : found->second;
@@ -249,8 +251,12 @@ RunReport RunOpenRoadOnce(const Road& road, const FailurePoint& point, const Bas
                                                  " instead of " + std::to_string(hostAnswer));
     report.Check(rig::ClipboardIsFree(source.window()), "the clipboard is left open");
     rig::ClipboardAllowance allowedLoss = AllowanceFor(point.function);
-    if (road.preserve == 0) allowedLoss.textOnly = true;
-    if (!report.injected) allowedLoss = {road.preserve == 0, 0, ""};
+    // A text-only capture drops the other formats once its backup has emptied the clipboard;
+    // a backup that failed leaves every format as it was.
+    const bool emptied = report.counts.count("EmptyClipboard") > 0;
+    const Others textOnly = emptied ? Others::kGone : Others::kKept;
+    if (road.preserve == 0) allowedLoss.others = textOnly;
+    if (!report.injected) allowedLoss = {road.preserve == 0 ? textOnly : Others::kKept, 0, ""};
     const std::string lost =
         rig::ClipboardLoss(before, rig::TakeSnapshot(source.window()), allowedLoss);
     report.Check(lost.empty(),
@@ -264,7 +270,10 @@ RunReport RunOpenRoadOnce(const Road& road, const FailurePoint& point, const Bas
             launch.file == rig::kRoadLaunchFile && launch.parameters == rig::kRoadLaunchParameters,
             "launched something other than the selected path");
     }
-    report.Check(point.function != "" || launches.size() == 1, "the path was not opened");
+    // The open goes on when the question cannot be asked.
+    const bool mustOpen =
+        point.function.empty() || (point.function == "DialogBoxParamA" && report.injected);
+    report.Check(!mustOpen || launches.size() == 1, "the path was not opened");
     report.Check(observer.log().messageBoxes.empty(), "a message box was shown");
     return report;
 }

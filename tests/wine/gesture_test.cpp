@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <ctime>
+#include <string>
 #include <vector>
 
 #include "rig/host_fixture.h"
+#include "rig/import_patch.h"
 
 namespace {
 
@@ -68,6 +71,49 @@ TEST_F(Gestures, PressAfterTheDoubleClickTimeIsAnOrdinaryPress) {
     Press(View(), point);
     rig::PumpMessages(150);
     EXPECT_TRUE(Launches().empty());
+}
+
+// The plug-in's clock() and its registry queries, through its imports.
+std::clock_t g_clock = 0;
+std::clock_t(__cdecl* g_realClock)() = nullptr;
+std::clock_t __cdecl PlayedClock() { return g_clock; }
+
+int g_tripleClickReads = 0;
+LONG(WINAPI* g_realQuery)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD) = nullptr;
+LONG WINAPI CountingQuery(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                          LPDWORD size) {
+    if (name != nullptr && std::wstring(name) == L"TrivaneTripleClick") ++g_tripleClickReads;
+    return g_realQuery(key, name, reserved, type, data, size);
+}
+
+TEST_F(Gestures, TheDoubleClickTimeOfTheRuntimeClockCountsToItsLastMillisecond) {
+    rig::PatchList patches;
+    const HMODULE plugin = standin::Plugin().module;
+    rig::AddPatch(patches, plugin, "msvcrt.dll", "clock", &PlayedClock, &g_realClock);
+    rig::AddPatch(patches, plugin, "advapi32.dll", "RegQueryValueExW", &CountingQuery,
+                  &g_realQuery);
+    ASSERT_TRUE(g_realClock && g_realQuery);
+    const LPARAM point = LinePoint(View(), 1);
+    const std::clock_t limit = static_cast<std::clock_t>(GetDoubleClickTime());
+    struct {
+        std::clock_t after;
+        size_t launches;
+        int reads;  // the setting is read only for a press inside the time
+    } const cases[] = {{limit + 1, 0, 0}, {limit, 1, 1}};
+    std::clock_t base = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.after);
+        base += 100000;  // far from the last double click, whatever real time has passed
+        g_clock = base;
+        DoubleClick(View(), point);
+        g_clock = base + c.after;
+        g_tripleClickReads = 0;
+        observer_->Clear();
+        Press(View(), point);
+        rig::PumpMessages(150);
+        EXPECT_EQ(Launches().size(), c.launches);
+        EXPECT_EQ(g_tripleClickReads, c.reads);
+    }
 }
 
 TEST_F(Gestures, AFurtherPressNeedsANewDoubleClick) {

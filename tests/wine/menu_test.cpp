@@ -144,6 +144,10 @@ TEST_F(MenuTest, MenuBarGetsTheSettingsItemAtTheEndOfTheToolsMenu) {
         standin::FindCommand(static_cast<int>(GetMenuItemID(tools, count - 1)));
     ASSERT_NE(command, nullptr);
     EXPECT_EQ(command->menuKind, 0);
+    char description[64] = {};
+    WideCharToMultiByte(932, 0, L"トリベインの設定をする", -1, description, sizeof(description),
+                        nullptr, nullptr);
+    EXPECT_STREQ(command->description, description);
 }
 
 TEST_F(MenuTest, PickingTheSettingsItemOpensTheSetupDialog) {

@@ -28,7 +28,11 @@ protected:
         rig::WriteDword(L"TrivaneConfirm", 0);
         observer_->Clear();
     }
-    void TearDown() override { session_.reset(); }
+    void TearDown() override {
+        // The confirmation and progress procedures answer FALSE to every message.
+        EXPECT_EQ(observer_->log().dialogProcAnswers, std::vector<UINT>());
+        session_.reset();
+    }
 
     // Selects text in the view and opens it with Shift+O (or the context menu).
     void Open(const std::wstring& text, bool contextMenu = false) {
@@ -226,6 +230,17 @@ TEST_F(Confirmation, ALongPathIsShortenedWithAnEllipsis) {
     });
     EXPECT_LT(shown.size(), path.size());
     EXPECT_NE(shown.find(L"..."), std::wstring::npos) << std::string(shown.begin(), shown.end());
+}
+
+TEST_F(Confirmation, WithoutItsInitParameterTheQuestionKeepsThePlaceholder) {
+    observer_->NullDialogParameter(true);
+    std::wstring shown;
+    OpenAsking(L"\\\\fs01\\share", [&](HWND dialog) {
+        shown = rig::ControlText(dialog, 1011);
+        rig::Click(dialog, IDNO);
+    });
+    EXPECT_EQ(shown, L"\\server\\folder\\folder\\folder\\folder\\folder\\folder\\folder");
+    EXPECT_TRUE(observer_->log().launches.empty());
 }
 
 TEST_F(Confirmation, CheckClearCheckShowsTheHintTwiceAndYesSwitchesTheQuestionOff) {

@@ -30,6 +30,8 @@ const std::array<Setting, 4> kSettings = {{
 }};
 
 constexpr std::uint32_t kMissing = 0xFFFFFFFEu;  // in a row of stored values: delete it
+// In a row of stored values: a REG_SZ whose four bytes (01 00, then the NUL) form the number 1.
+constexpr std::uint32_t kOneAsText = 0xFFFFFFFDu;
 
 using Values = std::array<std::uint32_t, 4>;
 using Checks = std::array<bool, 4>;
@@ -52,6 +54,8 @@ protected:
         for (std::size_t i = 0; i < kSettings.size(); ++i) {
             if (values[i] == kMissing) {
                 rig::DeleteValue(kSettings[i].name);
+            } else if (values[i] == kOneAsText) {
+                rig::WriteRaw(kSettings[i].name, REG_SZ, L"\x01", 2 * sizeof(wchar_t));
             } else {
                 rig::WriteDword(kSettings[i].name, values[i]);
             }
@@ -117,6 +121,9 @@ const ShowCase kShowCases[] = {
      {kMissing, 0xFFFFFFFFu, kMissing, 0x101},
      {false, false, false, false}},
     {"all on", {1, 1, 1, 1}, {true, true, true, true}},
+    {"a short string reads as its bytes",
+     {kOneAsText, 0, kOneAsText, 1},
+     {true, false, true, true}},
 };
 
 TEST_F(SetupDialog, ChecksABoxOnlyForAStoredOne) {

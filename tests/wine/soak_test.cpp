@@ -139,7 +139,8 @@ TEST_F(Soak, CapturesAndOpensLeaveNothingBehindAndLoseNothing) {
         rig::RunOpenRoad(road, kPathStart, kPathEnd);
         rig::DismissProgressWindows(session.main());
         rig::ClipboardAllowance allowed;
-        allowed.textOnly = !preserve;
+        allowed.others = preserve ? rig::ClipboardAllowance::Others::kKept
+                                  : rig::ClipboardAllowance::Others::kGone;
         const std::string lost =
             rig::ClipboardLoss(before, rig::TakeSnapshot(source.window()), allowed);
         const auto& launches = observer.log().launches;

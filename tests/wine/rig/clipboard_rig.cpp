@@ -71,9 +71,9 @@ FormatRecord ReadFormat(UINT id) {
         const SIZE_T size = GlobalSize(handle);
         void* data = GlobalLock(handle);
         if (data == nullptr) return record;
-        if (id == CF_METAFILEPICT && size >= sizeof(METAFILEPICT)) {
-            METAFILEPICT picture;
-            std::memcpy(&picture, data, sizeof(picture));
+        METAFILEPICT picture = {};
+        if (size >= sizeof(picture)) std::memcpy(&picture, data, sizeof(picture));
+        if ((id == CF_METAFILEPICT || id == CF_DSPMETAFILEPICT) && picture.hMF != nullptr) {
             record.kind = FormatRecord::Kind::kMetaFilePict;
             record.mapMode = picture.mm;
             record.width = picture.xExt;
@@ -161,11 +161,18 @@ std::string Difference(const ClipboardSnapshot& before, const ClipboardSnapshot&
         const std::string what = found == nullptr ? "missing" : Difference(saved, *found);
         if (!what.empty()) text += "format " + std::to_string(saved.id) + ": " + what + "\n";
     }
+    std::vector<UINT> beforeOrder, afterOrder;
     for (const FormatRecord& extra : after) {
         if (FindFormat(before, extra.id) == nullptr) {
             text += "format " + std::to_string(extra.id) + " \"" + extra.name + "\" is new\n";
+        } else {
+            afterOrder.push_back(extra.id);
         }
     }
+    for (const FormatRecord& saved : before) {
+        if (FindFormat(after, saved.id) != nullptr) beforeOrder.push_back(saved.id);
+    }
+    if (beforeOrder != afterOrder) text += "the formats come in another order\n";
     return text;
 }
 
@@ -383,6 +390,7 @@ struct HeapState {
     long long peakBytes = 0;
     int heapCalls = 0;
     int globalCalls = 0;
+    std::vector<UINT> globalFlags;
     int failHeapAt = 0;
     int failGlobalAt = 0;
     bool injected = false;
@@ -447,6 +455,7 @@ void __cdecl WatchedFree(void* block) {
 
 HGLOBAL WINAPI WatchedGlobalAlloc(UINT flags, SIZE_T size) {
     ++g_heap->globalCalls;
+    g_heap->globalFlags.push_back(flags);
     if (g_heap->failGlobalAt != 0 && g_heap->globalCalls == g_heap->failGlobalAt) {
         g_heap->injected = true;
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -481,6 +490,7 @@ long long HeapWatch::liveBytes() const { return g_heap->liveBytes; }
 long long HeapWatch::peakBytes() const { return g_heap->peakBytes; }
 int HeapWatch::heapAllocations() const { return g_heap->heapCalls; }
 int HeapWatch::globalAllocations() const { return g_heap->globalCalls; }
+const std::vector<UINT>& HeapWatch::globalFlags() const { return g_heap->globalFlags; }
 void HeapWatch::FailHeapAllocation(int n) {
     g_heap->heapCalls = 0;
     g_heap->failHeapAt = n;
@@ -509,6 +519,9 @@ struct GdiState {
     int made = 0;
     bool refuseGdi = false;
     bool refuseAll = false;
+    bool failMetaFileCopies = false;
+    std::vector<UINT> formatsSet;
+    std::vector<std::pair<UINT, std::vector<unsigned char>>> blocksSet;
     std::set<void*> refusedGlobals;
     int refusedCount = 0;
     int refusedFreed = 0;
@@ -534,6 +547,7 @@ HENHMETAFILE WINAPI WatchedCopyEnhMetaFile(HENHMETAFILE metafile, LPCSTR file) {
 }
 
 HMETAFILE WINAPI WatchedCopyMetaFile(HMETAFILE metafile, LPCSTR file) {
+    if (g_gdi->failMetaFileCopies) return nullptr;
     HMETAFILE copy = g_gdi->copyMetaFile(metafile, file);
     Made(copy);
     return copy;
@@ -563,8 +577,17 @@ HANDLE WINAPI WatchedSetClipboardData(UINT format, HANDLE data) {
         }
         return nullptr;
     }
+    if (data != nullptr && !gdi) {
+        const auto* bytes = static_cast<const unsigned char*>(GlobalLock(data));
+        g_gdi->blocksSet.push_back({format, {}});
+        if (bytes != nullptr)
+            g_gdi->blocksSet.back().second.assign(bytes, bytes + GlobalSize(data));
+        GlobalUnlock(data);
+    }
+    g_gdi->formatsSet.push_back(format);
     HMETAFILE carried = nullptr;
-    if (format == CF_METAFILEPICT && data != nullptr && GlobalSize(data) >= sizeof(METAFILEPICT)) {
+    const bool picture = format == CF_METAFILEPICT || format == CF_DSPMETAFILEPICT;
+    if (picture && data != nullptr && GlobalSize(data) >= sizeof(METAFILEPICT)) {
         METAFILEPICT picture;
         std::memcpy(&picture, GlobalLock(data), sizeof(picture));
         GlobalUnlock(data);
@@ -619,6 +642,11 @@ int GdiWatch::copiesMade() const { return g_gdi->made; }
 int GdiWatch::stillOwned() const { return static_cast<int>(g_gdi->owned.size()); }
 void GdiWatch::RefuseGdiHandles(bool refuse) { g_gdi->refuseGdi = refuse; }
 void GdiWatch::RefuseEverything(bool refuse) { g_gdi->refuseAll = refuse; }
+void GdiWatch::FailMetaFileCopies(bool fail) { g_gdi->failMetaFileCopies = fail; }
+const std::vector<UINT>& GdiWatch::formatsSet() const { return g_gdi->formatsSet; }
+const std::vector<std::pair<UINT, std::vector<unsigned char>>>& GdiWatch::blocksSet() const {
+    return g_gdi->blocksSet;
+}
 int GdiWatch::refusedGlobals() const { return g_gdi->refusedCount; }
 int GdiWatch::refusedGlobalsFreed() const { return g_gdi->refusedFreed; }
 
@@ -629,21 +657,26 @@ namespace {
 struct StandInState {
     HANDLE(WINAPI* getClipboardData)(UINT) = nullptr;
     HGLOBAL block = nullptr;
+    UINT format = CF_UNICODETEXT;
     bool armed = false;
     int handedOut = 0;
 };
 StandInState* g_standIn = nullptr;
 
 HANDLE WINAPI StandInGetClipboardData(UINT format) {
-    if (format != CF_UNICODETEXT || !g_standIn->armed) return g_standIn->getClipboardData(format);
+    if (format != g_standIn->format || !g_standIn->armed) {
+        return g_standIn->getClipboardData(format);
+    }
     ++g_standIn->handedOut;
     return g_standIn->block;
 }
 
 }  // namespace
 
-UnicodeTextStandIn::UnicodeTextStandIn(HMODULE module, const std::vector<unsigned char>& bytes) {
+UnicodeTextStandIn::UnicodeTextStandIn(HMODULE module, const std::vector<unsigned char>& bytes,
+                                       UINT format) {
     g_standIn = new StandInState();
+    g_standIn->format = format;
     g_standIn->block = GlobalFromBytes(bytes.data(), bytes.size());
     AddPatch(patches_, module, "user32.dll", "GetClipboardData", &StandInGetClipboardData,
              &g_standIn->getClipboardData);
@@ -669,6 +702,8 @@ namespace {
 struct CallState {
     BOOL(WINAPI* openClipboard)(HWND) = nullptr;
     BOOL(WINAPI* closeClipboard)() = nullptr;
+    UINT(WINAPI* registerFormat)(LPCSTR) = nullptr;
+    std::vector<std::string> registered;
     int opens = 0;
     int failedOpens = 0;
     int closes = 0;
@@ -683,6 +718,11 @@ BOOL WINAPI WatchedOpenClipboard(HWND owner) {
     const BOOL opened = g_calls->openClipboard(owner);
     if (!opened) ++g_calls->failedOpens;
     return opened;
+}
+
+UINT WINAPI WatchedRegisterFormat(LPCSTR name) {
+    g_calls->registered.push_back(name);
+    return g_calls->registerFormat(name);
 }
 
 BOOL WINAPI WatchedCloseClipboard() {
@@ -702,6 +742,8 @@ ClipboardCallWatch::ClipboardCallWatch(HMODULE module) {
              &g_calls->openClipboard);
     AddPatch(patches_, module, "user32.dll", "CloseClipboard", &WatchedCloseClipboard,
              &g_calls->closeClipboard);
+    AddPatch(patches_, module, "user32.dll", "RegisterClipboardFormatA", &WatchedRegisterFormat,
+             &g_calls->registerFormat);
 }
 
 ClipboardCallWatch::~ClipboardCallWatch() {
@@ -711,6 +753,9 @@ ClipboardCallWatch::~ClipboardCallWatch() {
 }
 
 int ClipboardCallWatch::opens() const { return g_calls->opens; }
+const std::vector<std::string>& ClipboardCallWatch::registeredNames() const {
+    return g_calls->registered;
+}
 int ClipboardCallWatch::failedOpens() const { return g_calls->failedOpens; }
 int ClipboardCallWatch::closes() const { return g_calls->closes; }
 void ClipboardCallWatch::AfterClose(int n, void (*action)(void*), void* context) {

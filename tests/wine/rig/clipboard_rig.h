@@ -37,8 +37,8 @@ std::vector<UINT> FormatIds(const ClipboardSnapshot& snapshot);
 const FormatRecord* FindFormat(const ClipboardSnapshot& snapshot, UINT id);
 // Empty when the two hold the same; otherwise what differs.
 std::string Difference(const FormatRecord& before, const FormatRecord& after);
-// The same for whole snapshots: every format of before is in after as it was, and after holds
-// nothing else. The order is not compared.
+// The same for whole snapshots: every format of before is in after as it was, after holds
+// nothing else, and the formats both hold enumerate in the same order.
 std::string Difference(const ClipboardSnapshot& before, const ClipboardSnapshot& after);
 
 // A top-level window of its own that places contents the way another program would.
@@ -124,6 +124,7 @@ public:
     long long peakBytes() const;
     int heapAllocations() const;
     int globalAllocations() const;
+    const std::vector<UINT>& globalFlags() const;  // of each GlobalAlloc, in call order
     // The n-th heap (or global) allocation from now on fails, counting from 1; 0 for none.
     void FailHeapAllocation(int n);
     void FailGlobalAllocation(int n);
@@ -151,6 +152,12 @@ public:
     void RefuseGdiHandles(bool refuse);
     // SetClipboardData refuses every call while set; global blocks handed to it are counted.
     void RefuseEverything(bool refuse);
+    // CopyMetaFileA fails while set.
+    void FailMetaFileCopies(bool fail);
+    // Every format handed to SetClipboardData, in call order, refused or not; and the bytes
+    // of each global block among them.
+    const std::vector<UINT>& formatsSet() const;
+    const std::vector<std::pair<UINT, std::vector<unsigned char>>>& blocksSet() const;
     int refusedGlobals() const;
     // Refused global blocks that the module has since freed.
     int refusedGlobalsFreed() const;
@@ -159,12 +166,14 @@ private:
     PatchList patches_;
 };
 
-// While armed, the module's GetClipboardData(CF_UNICODETEXT) returns a block of the given
-// bytes instead of the clipboard's, as from a program that does not end its text with a NUL
-// (the clipboard under Wine writes one into the last character of every text it is given).
+// While armed, the module's GetClipboardData(format) returns a block of the given bytes
+// instead of the clipboard's: Unicode text as from a program that does not end it with a NUL
+// (the clipboard under Wine writes one into the last character of every text it is given), or
+// a block that Wine's clipboard would refuse to hold.
 class UnicodeTextStandIn {
 public:
-    UnicodeTextStandIn(HMODULE module, const std::vector<unsigned char>& bytes);
+    UnicodeTextStandIn(HMODULE module, const std::vector<unsigned char>& bytes,
+                       UINT format = CF_UNICODETEXT);
     ~UnicodeTextStandIn();
     UnicodeTextStandIn(const UnicodeTextStandIn&) = delete;
     UnicodeTextStandIn& operator=(const UnicodeTextStandIn&) = delete;
@@ -186,6 +195,8 @@ public:
     ClipboardCallWatch& operator=(const ClipboardCallWatch&) = delete;
     int opens() const;
     int failedOpens() const;
+    // The names given to RegisterClipboardFormatA, in call order.
+    const std::vector<std::string>& registeredNames() const;
     int closes() const;
     void AfterClose(int n, void (*action)(void*), void* context);
 

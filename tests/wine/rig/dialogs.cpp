@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <cstring>
+#include <map>
 
 #include "rig/rig.h"
 #include "standin/host_state.h"
@@ -176,6 +177,7 @@ struct ObserverState {
     PlayedVersion version;
     bool showMessageBoxes = false;
     bool refuseProgressWindow = false;
+    bool nullDialogParameter = false;
     void* originalMessageBoxW = nullptr;
     void* originalMessageBoxA = nullptr;
     void* originalDialogBoxParamA = nullptr;
@@ -247,6 +249,25 @@ int WINAPI RecordMessageBoxA(HWND owner, const char* text, const char* caption, 
 constexpr UINT_PTR kConfirmTemplate = 102;
 constexpr UINT_PTR kProgressTemplate = 103;
 
+// The plug-in's dialog procedures run behind one of the rig's, which notes every message that
+// one answers with other than FALSE. The procedures are kept outside the observer: a dialog
+// can outlive it.
+std::map<HWND, DLGPROC> g_dialogProcedures;
+DLGPROC g_nextDialogProcedure = nullptr;
+
+INT_PTR CALLBACK WatchedDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto found = g_dialogProcedures.find(dialog);
+    if (found == g_dialogProcedures.end()) {
+        found = g_dialogProcedures.emplace(dialog, g_nextDialogProcedure).first;
+    }
+    const DLGPROC procedure = found->second;
+    if (message == WM_NCDESTROY) g_dialogProcedures.erase(found);
+    if (procedure == nullptr) return FALSE;
+    const INT_PTR answer = procedure(dialog, message, wParam, lParam);
+    if (answer != FALSE && Observed != nullptr) Observed->log.dialogProcAnswers.push_back(message);
+    return answer;
+}
+
 INT_PTR WINAPI RecordDialogBoxParamA(HINSTANCE instance, const char* name, HWND owner,
                                      DLGPROC procedure, LPARAM parameter) {
     DialogBoxCall call;
@@ -261,9 +282,12 @@ INT_PTR WINAPI RecordDialogBoxParamA(HINSTANCE instance, const char* name, HWND 
     const std::size_t index = Observed->log.dialogBoxes.size();
     Observed->log.dialogBoxes.push_back(call);
     Observed->log.sequence.push_back("DialogBoxParamA");
+    if (Observed->nullDialogParameter) parameter = 0;
+    g_nextDialogProcedure = procedure;
     const INT_PTR result =
         AsFunction<INT_PTR(WINAPI*)(HINSTANCE, const char*, HWND, DLGPROC, LPARAM)>(
-            Observed->originalDialogBoxParamA)(instance, name, owner, procedure, parameter);
+            Observed->originalDialogBoxParamA)(instance, name, owner, &WatchedDialogProc,
+                                               parameter);
     Observed->log.dialogBoxes[index].result = result;
     return result;
 }
@@ -272,11 +296,12 @@ HWND WINAPI RecordCreateDialogParamA(HINSTANCE instance, const char* name, HWND 
                                      DLGPROC procedure, LPARAM parameter) {
     const bool refused =
         Observed->refuseProgressWindow && reinterpret_cast<UINT_PTR>(name) == kProgressTemplate;
+    g_nextDialogProcedure = procedure;
     HWND window = refused
                       ? nullptr
                       : AsFunction<HWND(WINAPI*)(HINSTANCE, const char*, HWND, DLGPROC, LPARAM)>(
-                            Observed->originalCreateDialogParamA)(instance, name, owner, procedure,
-                                                                  parameter);
+                            Observed->originalCreateDialogParamA)(instance, name, owner,
+                                                                  &WatchedDialogProc, parameter);
     CreateDialogCall call;
     call.instance = instance;
     call.templateId = reinterpret_cast<UINT_PTR>(name);
@@ -386,6 +411,7 @@ CallLog& PluginObserver::log() { return Observed->log; }
 void PluginObserver::PlayVersion(const PlayedVersion& version) { Observed->version = version; }
 void PluginObserver::Clear() { Observed->log = CallLog(); }
 void PluginObserver::RefuseProgressWindow(bool refuse) { Observed->refuseProgressWindow = refuse; }
+void PluginObserver::NullDialogParameter(bool null) { Observed->nullDialogParameter = null; }
 const CallLog* PluginObserver::CurrentLog() { return Observed ? &Observed->log : nullptr; }
 
 bool PluginObserver::complete() const {

@@ -137,13 +137,15 @@ struct CallLog {
     std::vector<DWORD> versionQuerySizes;  // dwOSVersionInfoSize of each GetVersionExW
     std::vector<std::string> sequence;
     HWND lastProgressWindow = nullptr;  // the last window CreateDialogParamA made from 103
+    // Messages that a dialog procedure of the plug-in answered with other than FALSE.
+    std::vector<UINT> dialogProcAnswers;
 };
 
 // Patches the plug-in's imports of ShellExecuteExW (nothing is launched), MessageBoxW and
 // MessageBoxA (answer IDOK without showing anything, unless showMessageBoxes), and passes
 // DialogBoxParamA, CreateDialogParamA, ShowWindow, SendMessageA, SetTimer, KillTimer and
-// RegSetValueExW on after recording them. GetVersionExW answers as version says. One
-// observer at a time; it must go before the plug-in is unloaded.
+// RegSetValueExW on after recording them; the dialogs' procedures are watched too. GetVersionExW
+// answers as version says. One observer at a time; it must go before the plug-in is unloaded.
 class PluginObserver {
 public:
     explicit PluginObserver(HMODULE plugin, bool showMessageBoxes = false);
@@ -159,6 +161,8 @@ public:
     // Makes the progress window's creation fail (which the open command ignores), so that
     // tests with real input keep the activation where they put it.
     void RefuseProgressWindow(bool refuse);
+    // DialogBoxParamA gets 0 as its init parameter instead of the plug-in's.
+    void NullDialogParameter(bool null);
     // The log of the observer in place, for callbacks that have no test at hand; or null.
     static const CallLog* CurrentLog();
 

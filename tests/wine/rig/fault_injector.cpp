@@ -809,7 +809,10 @@ bool ClipboardIsFree(HWND other) {
 
 namespace {
 
-bool IsTextFormat(UINT id) { return id == CF_TEXT || id == CF_OEMTEXT || id == CF_UNICODETEXT; }
+// The three text formats, and CF_LOCALE, which the system adds to text of its own accord.
+bool IsTextFormat(UINT id) {
+    return id == CF_TEXT || id == CF_OEMTEXT || id == CF_UNICODETEXT || id == CF_LOCALE;
+}
 
 }  // namespace
 
@@ -819,10 +822,18 @@ std::string ClipboardLoss(const ClipboardSnapshot& before, const ClipboardSnapsh
     int lost = 0;
     for (const FormatRecord& saved : before) {
         const FormatRecord* now = FindFormat(after, saved.id);
+        if (!IsTextFormat(saved.id) && allowed.others == ClipboardAllowance::Others::kGone) {
+            if (now != nullptr) {
+                problem += "format " + std::to_string(saved.id) + " survived a text-only capture; ";
+            }
+            continue;
+        }
+        if (!IsTextFormat(saved.id) && allowed.others == ClipboardAllowance::Others::kEither &&
+            now == nullptr) {
+            continue;
+        }
         const std::string difference = now == nullptr ? "missing" : Difference(saved, *now);
         if (difference.empty()) continue;
-        // Kept as it was when nothing was captured, gone when the capture kept text only.
-        if (allowed.textOnly && !IsTextFormat(saved.id) && now == nullptr) continue;
         if (++lost > allowed.lostFormats) {
             problem += "format " + std::to_string(saved.id) + ": " + difference + "; ";
         }

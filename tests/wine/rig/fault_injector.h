@@ -158,9 +158,13 @@ bool ClipboardIsFree(HWND other);
 
 // What the user's clipboard may lose in a capture.
 struct ClipboardAllowance {
-    bool textOnly = false;  // formats other than CF_TEXT, CF_OEMTEXT and CF_UNICODETEXT may go
-    int lostFormats = 0;    // formats that may be missing or come back without their data
-    std::string name;       // the documented loss, for the message
+    // Formats other than CF_TEXT, CF_OEMTEXT and CF_UNICODETEXT: kKept come back as they were,
+    // kGone must be gone (a capture kept text only), kEither may be either (the mode itself
+    // could not be read).
+    enum class Others { kKept, kGone, kEither };
+    Others others = Others::kKept;
+    int lostFormats = 0;  // formats that may be missing or come back without their data
+    std::string name;     // the documented loss, for the message
 };
 // Empty when after holds what before held, within the allowance; otherwise what differs.
 std::string ClipboardLoss(const ClipboardSnapshot& before, const ClipboardSnapshot& after,
