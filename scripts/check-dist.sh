@@ -135,8 +135,10 @@ sub report {
     }
 }
 
-# Control ids may be numbers or names #defined in a header of src/res.
-my %define = map { slurp($_) =~ /^\s*#define\s+(\w+)\s+(\d+)\s*$/mg } glob "src/res/*.h";
+# Control ids may be numbers, names #defined in a header of src/res, or the system's standard
+# answers of a dialog.
+my %define = ((IDOK => 1, IDCANCEL => 2, IDYES => 6, IDNO => 7),
+              map { slurp($_) =~ /^\s*#define\s+(\w+)\s+(\d+)\s*$/mg } glob "src/res/*.h");
 sub id { my $t = shift; return $t =~ /^\d+$/ ? $t : ($define{$t} // die "unknown control id $t\n") }
 
 # Dialog titles and control texts. Left out: control 1011's placeholder, which the path
