@@ -44,7 +44,9 @@ XP_FUNCTIONS=(
 # later systems, and checked against the list above. The C runtime's own imports (msvcrt) are
 # outside what the headers can tell.
 check_target_imports() {
-    local winnt="$1" dll="$2" source late
+    local winnt="$1" dll="$2" source count output status late
+    count=$(imported_functions "$dll" | grep -vc '^msvcrt.dll ')
+    [ "$count" -gt 0 ] || { fail "no imported function of $dll could be read"; return; }
     source=$(mktemp --suffix=.cpp)
     {
         printf '#define _WIN32_WINNT %s\n#define WINVER %s\n' "$winnt" "$winnt"
@@ -53,12 +55,16 @@ check_target_imports() {
         imported_functions "$dll" | awk '$1 != "msvcrt.dll" {
             printf "namespace n%d { auto* f = &%s; }\n", NR, $2 }'
     } >"$source"
-    local count
-    count=$(imported_functions "$dll" | grep -vc '^msvcrt.dll ')
-    [ "$count" -gt 0 ] || { fail "no imported function of $dll could be read"; return; }
-    late=$("$compiler" -fsyntax-only -w "$source" 2>&1 |
-        sed -n "s/.*error: .\([A-Za-z0-9_]*\). was not declared in this scope.*/\1/p" | sort -u)
+    output=$("$compiler" -fsyntax-only -w "$source" 2>&1)
+    status=$?
     rm -f "$source"
+    late=$(sed -n "s/.*error: .\([A-Za-z0-9_]*\). was not declared in this scope.*/\1/p" \
+        <<<"$output" | sort -u)
+    # A compiler that failed for any other reason has judged nothing.
+    if [ "$status" -ne 0 ] && [ -z "$late" ]; then
+        fail "the import check could not compile its probe: $(head -3 <<<"$output")"
+        return
+    fi
     if [ "$winnt" = 0x0500 ]; then
         late=$(printf '%s\n%s\n' "$late" "$(imported_functions "$dll" | awk '{print $2}' |
             grep -xF "$(printf '%s\n' "${XP_FUNCTIONS[@]}")")" | sed '/^$/d' | sort -u)
