@@ -161,16 +161,20 @@ std::string Difference(const ClipboardSnapshot& before, const ClipboardSnapshot&
         const std::string what = found == nullptr ? "missing" : Difference(saved, *found);
         if (!what.empty()) text += "format " + std::to_string(saved.id) + ": " + what + "\n";
     }
+    // The order of the formats that came back. CF_LOCALE is left out of it: the system adds
+    // it by itself next to text it converts, where it chooses.
     std::vector<UINT> beforeOrder, afterOrder;
     for (const FormatRecord& extra : after) {
         if (FindFormat(before, extra.id) == nullptr) {
             text += "format " + std::to_string(extra.id) + " \"" + extra.name + "\" is new\n";
-        } else {
+        } else if (extra.id != CF_LOCALE) {
             afterOrder.push_back(extra.id);
         }
     }
     for (const FormatRecord& saved : before) {
-        if (FindFormat(after, saved.id) != nullptr) beforeOrder.push_back(saved.id);
+        if (FindFormat(after, saved.id) != nullptr && saved.id != CF_LOCALE) {
+            beforeOrder.push_back(saved.id);
+        }
     }
     if (beforeOrder != afterOrder) text += "the formats come in another order\n";
     return text;
