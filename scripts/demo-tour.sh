@@ -53,6 +53,15 @@ settings_value() {
     wine reg query 'HKCU\Software\Halvren\C2\Settings' /v "$1" 2>/dev/null | tr -d '\r' |
         awk -v name="$1" '$1 == name { print $3 }'
 }
+# Waits up to 3 seconds for a setting to read as expected (a reg.exe that starts while the
+# host is busy may answer before the value is there to see).
+setting_becomes() {
+    for _ in $(seq 15); do
+        [ "$(settings_value "$1")" = "$2" ] && return 0
+        sleep 0.2
+    done
+    return 1
+}
 # Clicks the middle of a window's caption.
 click_caption() {
     local w x y
@@ -96,7 +105,7 @@ else
 fi
 for _ in $(seq 50); do [ -s "$positions_file" ] && break; sleep 0.1; done
 cp "$positions_file" "$out/lines.txt" 2>/dev/null || { bad "no line positions"; finish; }
-if [ "$(settings_value TrivaneConfirm)" = 0x1 ] && [ "$(settings_value TrivanePreserve)" = 0x0 ]; then
+if setting_becomes TrivaneConfirm 0x1 && setting_becomes TrivanePreserve 0x0; then
     ok "the plug-in wrote its defaults (TrivaneConfirm=1, TrivanePreserve=0)"
 else
     bad "the defaults are missing"
@@ -185,7 +194,7 @@ if setup=$(wait_window "$setup_title" 10); then
     shot setup "$setup"
     xdotool key x Return # the box's access key, then the default button
     wait_hidden "$setup" 5 || bad "the setup dialog did not close"
-    if [ "$(settings_value TrivanePreserve)" = 0x1 ]; then
+    if setting_becomes TrivanePreserve 0x1; then
         ok "OK stored TrivanePreserve=1"
     else
         bad "TrivanePreserve was not stored"
