@@ -5,8 +5,10 @@ set(CVT_CLIPBOARD_HELPERS ${CVT_ROOT}/tests/wine/rig/clipboard_helpers)
 # The capture sources compiled exactly as in the plug-in, plus exports for the tests.
 add_library(cvt_capture_probe SHARED
     ${CVT_ROOT}/src/capture/clipboard_backup.cpp
+    ${CVT_ROOT}/src/capture/restore_retry.cpp
     ${CVT_ROOT}/src/capture/selection_capture.cpp
     ${CVT_ROOT}/src/capture/selected_text.cpp
+    ${CVT_ROOT}/src/host/module.cpp
     ${CVT_ROOT}/src/settings/settings_store.cpp
     ${CVT_CLIPBOARD_HELPERS}/capture_probe.cpp)
 set_target_properties(cvt_capture_probe PROPERTIES PREFIX "")

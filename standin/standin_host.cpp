@@ -32,6 +32,7 @@ struct Host {
     HWND header = nullptr;
     HWND view = nullptr;
     CopyMode copyMode = CopyMode::Unicode;
+    bool selectionSaid = true;
     int copyCommands = 0;
     bool quitOnDestroy = true;
     MessageObserver observer = nullptr;
@@ -43,9 +44,10 @@ Host& TheHost() {
     return host;
 }
 
-void PlaceAnsiSelection(HWND edit) {
+void PlaceAnsiSelection(HWND edit, WNDPROC editProc) {
     DWORD start = 0, end = 0;
-    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    CallWindowProcW(editProc, edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                    reinterpret_cast<LPARAM>(&end));
     if (start == end) return;
     const int length = GetWindowTextLengthW(edit);
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
@@ -74,7 +76,7 @@ void AnswerCopyCommand(HWND edit, WNDPROC editProc) {
             CallWindowProcW(editProc, edit, WM_COPY, 0, 0);
             break;
         case CopyMode::AnsiOnly:
-            PlaceAnsiSelection(edit);
+            PlaceAnsiSelection(edit, editProc);
             break;
         case CopyMode::Nothing:
             break;
@@ -140,6 +142,7 @@ LRESULT CALLBACK TextWindowProc(HWND edit, UINT message, WPARAM wParam, LPARAM l
         ShowContextMenu(edit, lParam);
         return 0;
     }
+    if (message == EM_GETSEL && !TheHost().selectionSaid) return 0;
     if (message == WM_NCDESTROY) {
         RemovePropW(edit, kKindProperty);
         RemovePropW(edit, kProcProperty);
@@ -321,6 +324,7 @@ HWND MessageView() { return TheHost().view; }
 HWND MailList() { return TheHost().list; }
 void SetMessageText(const wchar_t* text) { SetWindowTextW(TheHost().view, text); }
 void SetCopyMode(CopyMode mode) { TheHost().copyMode = mode; }
+void SetSelectionSaid(bool said) { TheHost().selectionSaid = said; }
 int CopyCommandsAnswered() { return TheHost().copyCommands; }
 void SetQuitOnDestroy(bool quit) { TheHost().quitOnDestroy = quit; }
 void SetMessageObserver(MessageObserver observer) { TheHost().observer = observer; }

@@ -48,6 +48,8 @@ HWND MessageView();
 HWND MailList();
 void SetMessageText(const wchar_t* text);
 void SetCopyMode(CopyMode mode);
+// Whether the text windows answer EM_GETSEL; a window of another kind leaves its outputs alone.
+void SetSelectionSaid(bool said);
 int CopyCommandsAnswered();
 // Whether closing the main window ends the message loop (tests keep theirs running).
 void SetQuitOnDestroy(bool quit);

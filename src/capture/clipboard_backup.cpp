@@ -14,16 +14,40 @@ namespace {
 
 // Formats up to this one are predefined and have no registered name.
 constexpr UINT kLastPredefinedFormat = 17;
+constexpr UINT kFirstRegisteredFormat = 0xC000;
 constexpr UINT kGlobalFlags = GMEM_MOVEABLE | GMEM_DDESHARE;
 
-// About 100 ms of tries a few milliseconds apart: long enough for a viewer that renders or
-// peeks, short enough not to freeze the host's window. The limit is on the time, not on the
-// number of tries, because Sleep may take a whole timer tick (about 16 ms) for a short pause.
-constexpr DWORD kOpenPatience = 100;
+// How long one wait for the clipboard may sleep before it tries again.
 constexpr DWORD kOpenPause = 5;
 
 bool IsTextFormat(UINT format) {
     return format == CF_TEXT || format == CF_OEMTEXT || format == CF_UNICODETEXT;
+}
+
+// Formats that are never saved: a private format's data (0x200 to 0x2FF) and owner-display
+// painting mean something only inside the process that placed them, and neither can be
+// rendered again once that owner has let go of the clipboard.
+bool IsOwnersOnly(UINT format) {
+    return format == CF_OWNERDISPLAY || (format >= CF_PRIVATEFIRST && format <= CF_PRIVATELAST);
+}
+
+// The GDI objects some formats carry instead of a global block; the display forms carry the
+// same objects as their plain forms.
+enum class GdiKind { kNone, kBitmap, kEnhMetaFile, kPalette };
+
+GdiKind GdiKindOf(UINT format) {
+    switch (format) {
+        case CF_BITMAP:
+        case CF_DSPBITMAP:
+            return GdiKind::kBitmap;
+        case CF_ENHMETAFILE:
+        case CF_DSPENHMETAFILE:
+            return GdiKind::kEnhMetaFile;
+        case CF_PALETTE:
+            return GdiKind::kPalette;
+        default:
+            return GdiKind::kNone;
+    }
 }
 
 // A metafile picture, plain or the display form, whose block is big enough to carry the
@@ -37,10 +61,10 @@ void ReleaseEntry(ClipboardEntry* entry) {
     if (entry->data != nullptr) {
         if (entry->size > 0) {
             delete[] static_cast<unsigned char*>(entry->data);
-        } else if (entry->formatId == CF_BITMAP) {
-            DeleteObject(static_cast<HGDIOBJ>(entry->data));
-        } else if (entry->formatId == CF_ENHMETAFILE) {
+        } else if (GdiKindOf(entry->formatId) == GdiKind::kEnhMetaFile) {
             DeleteEnhMetaFile(static_cast<HENHMETAFILE>(entry->data));
+        } else {
+            DeleteObject(static_cast<HGDIOBJ>(entry->data));  // a bitmap or a palette
         }
     }
     delete entry;  // and with it the copy of a picture's metafile
@@ -50,6 +74,44 @@ struct EntryReleaser {
     void operator()(ClipboardEntry* entry) const { ReleaseEntry(entry); }
 };
 using OwnedEntry = std::unique_ptr<ClipboardEntry, EntryReleaser>;
+
+// A palette of the same colours; null when it cannot be made.
+HPALETTE CopyPalette(HPALETTE source) {
+    WORD count = 0;
+    if (GetObjectA(source, sizeof(count), &count) == 0 || count == 0) return nullptr;
+    // LOGPALETTE holds the first of its entries itself.
+    const std::size_t bytes = sizeof(LOGPALETTE) + (count - 1u) * sizeof(PALETTEENTRY);
+    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[bytes]);
+    if (!buffer) return nullptr;
+    auto* palette = reinterpret_cast<LOGPALETTE*>(buffer.get());
+    palette->palVersion = 0x300;
+    palette->palNumEntries = count;
+    if (GetPaletteEntries(source, 0, count, palette->palPalEntry) != count) return nullptr;
+    return CreatePalette(palette);
+}
+
+void* CopyGdiObject(GdiKind kind, HANDLE handle) {
+    switch (kind) {
+        case GdiKind::kBitmap:
+            return CopyImage(handle, IMAGE_BITMAP, 0, 0, 0);
+        case GdiKind::kEnhMetaFile:
+            return CopyEnhMetaFileA(static_cast<HENHMETAFILE>(handle), nullptr);
+        case GdiKind::kPalette:
+            return CopyPalette(static_cast<HPALETTE>(handle));
+        case GdiKind::kNone:
+            break;
+    }
+    return nullptr;
+}
+
+// Whether a capture that keeps only text keeps this format too: the three text formats, and
+// the privacy marks, without which the restored text would land in clipboard history.
+bool KeptInTextOnlyMode(UINT format) {
+    if (IsTextFormat(format)) return true;
+    if (format < kFirstRegisteredFormat) return false;
+    char name[kClipboardNameCapacity];
+    return GetClipboardFormatNameA(format, name, sizeof(name)) != 0 && IsPrivacyMarkName(name);
+}
 
 enum class SaveOutcome { kSaved, kSkipped, kOutOfMemory };
 
@@ -95,10 +157,9 @@ OwnedEntry SaveFormat(UINT format, SaveOutcome* outcome) {
         *outcome = SaveOutcome::kSkipped;
         return nullptr;
     }
-    if (format == CF_BITMAP) {
-        entry->data = CopyImage(handle, IMAGE_BITMAP, 0, 0, 0);
-    } else if (format == CF_ENHMETAFILE) {
-        entry->data = CopyEnhMetaFileA(static_cast<HENHMETAFILE>(handle), nullptr);
+    const GdiKind gdiKind = GdiKindOf(format);
+    if (gdiKind != GdiKind::kNone) {
+        entry->data = CopyGdiObject(gdiKind, handle);
     } else {
         if (!CopyGlobalBlock(handle, *entry)) {
             *outcome = SaveOutcome::kOutOfMemory;
@@ -111,6 +172,12 @@ OwnedEntry SaveFormat(UINT format, SaveOutcome* outcome) {
             return nullptr;
         }
     }
+    // Nothing to put back (an empty block, one that cannot be locked, a failed copy): put back
+    // without data, the format would be a promise that nobody renders.
+    if (entry->data == nullptr) {
+        *outcome = SaveOutcome::kSkipped;
+        return nullptr;
+    }
     *outcome = SaveOutcome::kSaved;
     return entry;
 }
@@ -121,8 +188,9 @@ void PutBack(ClipboardEntry& entry) {
         const UINT registered = RegisterClipboardFormatA(entry.name);
         if (registered != 0) format = registered;
     }
+    if (entry.data == nullptr) return;  // never a null handle: that promises delayed rendering
     if (entry.size == 0) {
-        // A null handle announces the format for delayed rendering by the owner.
+        // A GDI object accepted by the clipboard is the clipboard's to delete.
         if (SetClipboardData(format, entry.data) != nullptr) entry.data = nullptr;
         return;
     }
@@ -159,13 +227,32 @@ UINT NextFormat(UINT format, bool* broken) {
 
 }  // namespace
 
-bool OpenClipboardPatiently(HWND owner) {
+bool OpenClipboardPatiently(HWND owner, DWORD patience) {
     const DWORD start = GetTickCount();
     for (;;) {
         if (OpenClipboard(owner)) return true;
-        if (GetTickCount() - start >= kOpenPatience) return false;
-        Sleep(kOpenPause);
+        const DWORD waited = GetTickCount() - start;
+        if (waited >= patience) return false;
+        // PeekMessage delivers the messages other threads have sent to this one and takes
+        // nothing out of the queue; the wait wakes early for the next such message.
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        const DWORD pause = patience - waited < kOpenPause ? patience - waited : kOpenPause;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, pause, QS_SENDMESSAGE);
     }
+}
+
+bool IsPrivacyMarkName(const char* name) {
+    static const char* const kMarks[] = {
+        "ExcludeClipboardContentFromMonitorProcessing",
+        "CanIncludeInClipboardHistory",
+        "CanUploadToCloudClipboard",
+        "Clipboard Viewer Ignore",
+    };
+    for (const char* mark : kMarks) {
+        if (std::strcmp(name, mark) == 0) return true;
+    }
+    return false;
 }
 
 ClipboardBackup::~ClipboardBackup() {
@@ -190,12 +277,13 @@ bool ClipboardBackup::Append(ClipboardEntry* entry) {
 }
 
 int ClipboardBackup::Backup(HWND owner, int allFormats) {
-    ClipboardSession clipboard(OpenClipboardPatiently(owner));
+    ClipboardSession clipboard(OpenClipboardPatiently(owner, kCapturePatience));
     if (!clipboard) return 0;
     Clear();
     bool broken = false;
     for (UINT format = NextFormat(0, &broken); format != 0; format = NextFormat(format, &broken)) {
-        if (allFormats == 0 && !IsTextFormat(format)) continue;
+        if (IsOwnersOnly(format)) continue;
+        if (allFormats == 0 && !KeptInTextOnlyMode(format)) continue;
         SaveOutcome outcome = SaveOutcome::kSkipped;
         OwnedEntry entry = SaveFormat(format, &outcome);
         if (outcome == SaveOutcome::kSaved && Append(entry.get())) {
@@ -217,8 +305,8 @@ int ClipboardBackup::Backup(HWND owner, int allFormats) {
     return 1;
 }
 
-int ClipboardBackup::Restore(HWND owner) {
-    ClipboardSession clipboard(OpenClipboardPatiently(owner));
+int ClipboardBackup::Restore(HWND owner, DWORD patience) {
+    ClipboardSession clipboard(OpenClipboardPatiently(owner, patience));
     if (!clipboard) return 0;
     EmptyClipboard();
     for (std::size_t i = 0; i < entries_.count; ++i) PutBack(*entries_.items[i]);

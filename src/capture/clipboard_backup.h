@@ -21,8 +21,10 @@ struct ClipboardEntry {
     char name[kClipboardNameCapacity];  // registered name, empty for formats without one
     // Byte count of the heap copy in data; 0 when data is a GDI handle or there is no data.
     std::uint32_t size;
-    // A heap copy of the global block (size > 0), an owned bitmap (format 2) or enhanced
-    // metafile (format 14) (size 0), or null.
+    // A heap copy of the global block (size > 0), or an owned copy of a GDI object (size 0): a
+    // bitmap (CF_BITMAP, CF_DSPBITMAP), an enhanced metafile (CF_ENHMETAFILE,
+    // CF_DSPENHMETAFILE) or a palette (CF_PALETTE). Never null in a saved entry: a format
+    // without data is not saved, since putting it back would promise data nobody renders.
     void* data;
     // For a metafile picture (CF_METAFILEPICT or CF_DSPMETAFILEPICT): an owned copy of the
     // metafile its block points at, or null when the block names none. The system deletes the
@@ -30,9 +32,20 @@ struct ClipboardEntry {
     MetaFile metaFile;
 };
 
-// Opens the clipboard for owner. Another program may hold it for a moment (a clipboard
-// viewer, the X11 bridge under Wine), so this tries again for about 100 ms before failing.
-bool OpenClipboardPatiently(HWND owner);
+// How long the capture waits for the clipboard, in milliseconds: clipboard history, remote
+// desktop and clipboard managers open it right after every change, each for a moment. The
+// restore waits longer, since giving up there leaves the user without their clipboard.
+inline constexpr DWORD kCapturePatience = 500;
+inline constexpr DWORD kRestorePatience = 1000;
+
+// Opens the clipboard for owner, trying again until patience milliseconds have passed (0: one
+// try). While it waits, messages sent to this thread are handled: the program that holds the
+// clipboard may itself be waiting on this thread, for a format the host renders on request.
+bool OpenClipboardPatiently(HWND owner, DWORD patience);
+
+// The registered formats by which a program asks that its data stay out of clipboard history,
+// the cloud clipboard and clipboard viewers. They go back whatever else a capture keeps.
+bool IsPrivacyMarkName(const char* name);
 
 class ClipboardBackup {
 public:
@@ -47,8 +60,9 @@ public:
     // runs out, and the clipboard is then left as it was, with nothing saved.
     int Backup(HWND owner, int allFormats);
     // Puts the saved formats back under owner, then clears. 0 when the clipboard cannot be
-    // opened; the saved formats then stay until the next Backup or Clear.
-    int Restore(HWND owner);
+    // opened within patience milliseconds; the saved formats then stay until the next Restore,
+    // Backup or Clear.
+    int Restore(HWND owner, DWORD patience = kRestorePatience);
     // Releases every saved entry. The list's storage stays for the next Backup.
     void Clear();
 

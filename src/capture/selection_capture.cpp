@@ -4,6 +4,7 @@
 #include <new>
 
 #include "capture/clipboard_backup.h"
+#include "capture/restore_retry.h"
 #include "capture/selected_text.h"
 #include "common/win_handles.h"
 #include "settings/settings_store.h"
@@ -31,7 +32,7 @@ HCURSOR SystemCursor(HCURSOR* loaded, WORD id) {
 // Takes the clipboard's Unicode text into SelectedText. The buffer is twice the block's size,
 // which leaves room for the NUL that a block from a careless program may lack.
 void TakeUnicodeText(HWND window) {
-    ClipboardSession clipboard(OpenClipboardPatiently(window));
+    ClipboardSession clipboard(OpenClipboardPatiently(window, kCapturePatience));
     if (!clipboard) return;
     HANDLE block = GetClipboardData(CF_UNICODETEXT);
     if (block == nullptr) return;
@@ -46,12 +47,40 @@ void TakeUnicodeText(HWND window) {
     SelectedText = text;
 }
 
+// A window that answers EM_GETSEL with an empty selection has nothing to copy. Both outputs
+// start at a value no control writes, so a window that does not know the message (its
+// outputs stay as they were) is captured as before, and so is every other answer.
+bool SaysNothingIsSelected(HWND window) {
+    constexpr DWORD kUnanswered = 0xFFFFFFFF;
+    DWORD start = kUnanswered, end = kUnanswered;
+    SendMessageA(window, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                 reinterpret_cast<LPARAM>(&end));
+    return start != kUnanswered && start == end;
+}
+
+// The owner of a promised format renders it inside GetClipboardData: an owner that has
+// stopped answering would hold the host there, and the clipboard with it.
+bool ClipboardOwnerIsHung() {
+    HWND owner = GetClipboardOwner();
+    return owner != nullptr && IsHungAppWindow(owner);
+}
+
 std::uint32_t CaptureAroundBackup(HWND window) {
+    // Typing a capital O or opening a context menu without a selection costs the user
+    // nothing: the clipboard is not touched.
+    if (SaysNothingIsSelected(window)) {
+        ReleaseSelectedText();
+        return kCaptured;
+    }
+    if (ClipboardOwnerIsHung() || !SettlePendingRestore()) {
+        ReleaseSelectedText();
+        return kCaptureFailed;
+    }
     const bool allFormats = ReadSetting(kSettingPreserve) != 0;
     const bool saved = SavedClipboard.Backup(window, allFormats ? 1 : 0) == 1;
     if (saved) {
         // Only the host's copy may stand on the clipboard when the text is read.
-        ClipboardSession clipboard(OpenClipboardPatiently(window));
+        ClipboardSession clipboard(OpenClipboardPatiently(window, kCapturePatience));
         if (clipboard) EmptyClipboard();
         clipboard.Close();
         SendMessageA(window, WM_COMMAND, kHostCopyCommand, 0);
@@ -59,7 +88,11 @@ std::uint32_t CaptureAroundBackup(HWND window) {
     ReleaseSelectedText();
     if (!saved) return kCaptureFailed;
     if (IsClipboardFormatAvailable(CF_UNICODETEXT)) TakeUnicodeText(window);
-    return SavedClipboard.Restore(window) == 1 ? kCaptured : kCaptureFailed;
+    if (SavedClipboard.Restore(window) == 1) return kCaptured;
+    // The clipboard stays busy: what the user had goes back as soon as it is free, unless
+    // something else is copied first.
+    RetryRestoreLater(window);
+    return kCaptureFailed;
 }
 
 }  // namespace

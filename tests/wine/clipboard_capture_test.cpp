@@ -120,7 +120,8 @@ struct CaptureCase {
     const char* name;
     int start, end;  // the selection in the mail; end -1 runs to its end
     standin::CopyMode mode;
-    const wchar_t* expected;  // null: nothing is captured
+    const wchar_t* expected;    // null: nothing is captured
+    bool saysSelection = true;  // the window answers EM_GETSEL
 };
 void PrintTo(const CaptureCase& c, std::ostream* out) { *out << c.name; }
 
@@ -131,6 +132,8 @@ const CaptureCase kCaptures[] = {
     {"EmptySelection", 9, 9, standin::CopyMode::Unicode, nullptr},
     {"HostPlacesOnlyAnsiText", 0, 26, standin::CopyMode::AnsiOnly, kFirstTwoLines},
     {"HostCopiesNothing", 7, 26, standin::CopyMode::Nothing, nullptr},
+    {"WindowThatDoesNotSayItsSelection", 7, 26, standin::CopyMode::Unicode, kPathLine, false},
+    {"EmptySelectionNotSaid", 9, 9, standin::CopyMode::AnsiOnly, nullptr, false},
 };
 
 class MessageViewCapture : public SelectionCapture,
@@ -144,6 +147,7 @@ TEST_P(MessageViewCapture, TakesTheCopiedTextAndGivesTheUserTheirsBack) {
     ASSERT_NE(Text(), nullptr);
 
     standin::SetCopyMode(c.mode);
+    standin::SetSelectionSaid(c.saysSelection);
     ShowAndSelect(kMail.c_str(), c.start, c.end);
     const int copies = standin::CopyCommandsAnswered();
     g_cursorAtCopy = nullptr;
@@ -154,10 +158,17 @@ TEST_P(MessageViewCapture, TakesTheCopiedTextAndGivesTheUserTheirsBack) {
     rig::ClipboardCallWatch calls(probe_->module());
     calls.AfterClose(1, &PlaceIntruder, &source_);
     EXPECT_EQ(Capture(), 0u);
-    EXPECT_EQ(standin::CopyCommandsAnswered() - copies, 1);
-    EXPECT_EQ(g_copyWParam, static_cast<WPARAM>(57634)) << "the copy command's high word";
-    EXPECT_EQ(g_copyLParam, 0);
-    EXPECT_EQ(g_cursorAtCopy, SystemCursor(IDC_WAIT)) << "no wait cursor during the copy";
+    standin::SetSelectionSaid(true);
+    // A window that says nothing is selected is not asked to copy, and the clipboard is left
+    // alone; every other answer is captured.
+    const bool copied = c.start != c.end || !c.saysSelection;
+    EXPECT_EQ(standin::CopyCommandsAnswered() - copies, copied ? 1 : 0);
+    EXPECT_EQ(calls.opens() != 0, copied);
+    if (copied) {
+        EXPECT_EQ(g_copyWParam, static_cast<WPARAM>(57634)) << "the copy command's high word";
+        EXPECT_EQ(g_copyLParam, 0);
+        EXPECT_EQ(g_cursorAtCopy, SystemCursor(IDC_WAIT)) << "no wait cursor during the copy";
+    }
     if (c.expected == nullptr) {
         EXPECT_EQ(Text(), nullptr);
     } else {
@@ -234,21 +245,29 @@ INSTANTIATE_TEST_SUITE_P(Blocks, UnicodeBlock, testing::ValuesIn(kBlocks), CaseN
 
 // ---- Another program holding the clipboard --------------------------------------------------
 
-enum class HoldAt { kStart, kRestore };
+enum class HoldAt {
+    kStart,
+    kAfterCopy,  // a clipboard manager reading right after the host's copy
+    kRestore,
+};
+enum class Outcome { kCaptured, kUntouched, kRestoredLater, kNewCopyStands };
 
 struct HoldCase {
     const char* name;
     HoldAt at;
-    DWORD milliseconds;  // well inside the capture's ~100 ms of retries, or well past them
-    bool outlastsRetries;
+    DWORD milliseconds;  // inside the capture's half second of patience, or well past it
+    Outcome outcome;
 };
 void PrintTo(const HoldCase& c, std::ostream* out) { *out << c.name; }
 
 const HoldCase kHolds[] = {
-    {"BrieflyAtTheStart", HoldAt::kStart, 30, false},
-    {"ThroughoutTheStart", HoldAt::kStart, 3000, true},
-    {"BrieflyBeforeTheRestore", HoldAt::kRestore, 30, false},
-    {"ThroughoutTheRestore", HoldAt::kRestore, 3000, true},
+    {"BrieflyAtTheStart", HoldAt::kStart, 30, Outcome::kCaptured},
+    {"ThroughoutTheStart", HoldAt::kStart, 3000, Outcome::kUntouched},
+    {"ForAMomentAfterTheCopy", HoldAt::kAfterCopy, 400, Outcome::kCaptured},
+    {"PastTheRestoreAfterTheCopy", HoldAt::kAfterCopy, 2500, Outcome::kRestoredLater},
+    {"BrieflyBeforeTheRestore", HoldAt::kRestore, 30, Outcome::kCaptured},
+    {"ThroughoutTheRestore", HoldAt::kRestore, 2500, Outcome::kRestoredLater},
+    {"ThroughoutTheRestoreThenANewCopy", HoldAt::kRestore, 2500, Outcome::kNewCopyStands},
 };
 
 struct HoldRequest {
@@ -262,9 +281,18 @@ void StartHold(void* context) {
     request->held = request->holder->Hold(request->milliseconds);
 }
 
+// The host copies, and another program takes the clipboard at once, before the capture reads.
+HoldRequest* g_holdAfterCopy = nullptr;
+
+void CopyThenHold(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    if (message != WM_COMMAND || LOWORD(wParam) != standin::kCopyCommand) return;
+    SendMessageW(window, WM_COPY, 0, 0);
+    StartHold(g_holdAfterCopy);
+}
+
 class HeldClipboard : public SelectionCapture, public testing::WithParamInterface<HoldCase> {};
 
-TEST_P(HeldClipboard, CaptureWaitsABitThenGivesUp) {
+TEST_P(HeldClipboard, CaptureWaitsThenLeavesTheClipboardAloneOrPutsItBackLater) {
     const HoldCase& c = GetParam();
     Preserve(true);
     ASSERT_TRUE(source_.Place({{CF_UNICODETEXT, rig::GlobalText(kUserText)},
@@ -279,34 +307,55 @@ TEST_P(HeldClipboard, CaptureWaitsABitThenGivesUp) {
     if (c.at == HoldAt::kStart) {
         ASSERT_TRUE(holder.Hold(c.milliseconds));
         request.held = true;
+    } else if (c.at == HoldAt::kAfterCopy) {
+        g_holdAfterCopy = &request;
+        standin::SetCopyMode(standin::CopyMode::Nothing);  // the observer copies
+        standin::SetMessageObserver(&CopyThenHold);
     } else {
         // The third close ends the reading of the copied text; the restore comes next.
         calls.AfterClose(3, &StartHold, &request);
     }
     const int copies = standin::CopyCommandsAnswered();
     const std::uint32_t result = Capture();
-    holder.Release();
+    standin::SetMessageObserver(&WatchCopyCommand);
     ASSERT_TRUE(request.held) << "the other program never had the clipboard";
     EXPECT_GT(calls.failedOpens(), 0) << "the capture never met the held clipboard";
+    // Released without handling messages, so that nothing the plug-in left waiting runs yet.
+    if (c.outcome == Outcome::kNewCopyStands) {
+        ASSERT_TRUE(holder.WaitReleased(c.milliseconds + 2000));
+    } else {
+        holder.Release();
+    }
     ExpectSettled();
 
-    if (!c.outlastsRetries) {
-        EXPECT_EQ(result, 0u);
-        EXPECT_STREQ(Text(), kPathLine);
-        EXPECT_EQ(rig::Difference(before, rig::TakeSnapshot(source_.window())), "");
-    } else if (c.at == HoldAt::kStart) {
-        EXPECT_EQ(result, kFailed);
-        EXPECT_EQ(standin::CopyCommandsAnswered(), copies) << "the host was sent the copy";
-        EXPECT_EQ(Text(), nullptr);
-        EXPECT_EQ(calls.opens(), calls.failedOpens()) << "the clipboard was opened after all";
-        EXPECT_EQ(rig::Difference(before, rig::TakeSnapshot(source_.window())), "");
-    } else {
-        EXPECT_EQ(result, kFailed);
-        EXPECT_STREQ(Text(), kPathLine);
-        // The copied selection stays; what was saved is kept until the next backup.
-        EXPECT_EQ(ClipboardText(), kPathLine);
-        EXPECT_EQ(probe_->Restore(View()), 1);
-        EXPECT_EQ(rig::Difference(before, rig::TakeSnapshot(source_.window())), "");
+    switch (c.outcome) {
+        case Outcome::kCaptured:
+            EXPECT_EQ(result, 0u);
+            EXPECT_STREQ(Text(), kPathLine);
+            EXPECT_EQ(rig::Difference(before, rig::TakeSnapshot(source_.window())), "");
+            break;
+        case Outcome::kUntouched:
+            EXPECT_EQ(result, kFailed);
+            EXPECT_EQ(standin::CopyCommandsAnswered(), copies) << "the host was sent the copy";
+            EXPECT_EQ(Text(), nullptr);
+            EXPECT_EQ(calls.opens(), calls.failedOpens()) << "the clipboard was opened after all";
+            EXPECT_EQ(rig::Difference(before, rig::TakeSnapshot(source_.window())), "");
+            break;
+        case Outcome::kRestoredLater:
+            // What the user had waits, and goes back once the clipboard is free.
+            EXPECT_EQ(result, kFailed);
+            EXPECT_EQ(ClipboardText(), kPathLine);
+            rig::PumpMessages(1000);
+            EXPECT_EQ(rig::Difference(before, rig::TakeSnapshot(source_.window())), "");
+            break;
+        case Outcome::kNewCopyStands:
+            // Copied meanwhile, before the plug-in could put the old contents back: the new
+            // copy is the user's choice and stays.
+            EXPECT_EQ(result, kFailed);
+            ASSERT_TRUE(source_.Place({{CF_UNICODETEXT, rig::GlobalText(L"新しいコピー")}}));
+            rig::PumpMessages(1000);
+            EXPECT_EQ(ClipboardText(), L"新しいコピー");
+            break;
     }
 }
 
@@ -319,7 +368,7 @@ Items MixedContents() {
     return Items{{CF_UNICODETEXT, rig::GlobalText(kUserText)},
                  {Registered("CvTrivane.Test.One"), PatternBlock(120, 1)},
                  {Registered("CvTrivane.Test.Two"), PatternBlock(90, 2)},
-                 {0x2A7, PatternBlock(70, 3)},
+                 {CF_DSPTEXT, PatternBlock(70, 3)},
                  {Registered("CvTrivane.Test.Three"), PatternBlock(150, 4)},
                  {Registered("CvTrivane.Test.Four"), PatternBlock(60, 5)},
                  {CF_BITMAP, rig::MakeBitmap(16, 12, 7)}};
@@ -398,8 +447,8 @@ TEST_F(SelectionCapture, HeapRunningOutAnywhereLeavesTheClipboardWholeAndNothing
 
 TEST_F(SelectionCapture, GlobalBlockThatCannotBeAllocatedLeavesOutOnlyItsFormat) {
     Preserve(true);
-    const UINT ids[] = {Registered("CvTrivane.Test.One"), Registered("CvTrivane.Test.Two"), 0x2A7,
-                        Registered("CvTrivane.Test.Three")};
+    const UINT ids[] = {Registered("CvTrivane.Test.One"), Registered("CvTrivane.Test.Two"),
+                        CF_DSPTEXT, Registered("CvTrivane.Test.Three")};
     ASSERT_EQ(Capture(), 0u);  // the settings path and the backup's list, allocated once
     for (int k = 1; k <= 4; ++k) {
         SCOPED_TRACE("global allocation " + std::to_string(k));

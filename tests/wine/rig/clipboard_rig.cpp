@@ -61,12 +61,18 @@ FormatRecord ReadFormat(UINT id) {
     if (GetClipboardFormatNameA(id, name, sizeof(name)) > 0) record.name = name;
     HANDLE handle = GetClipboardData(id);
     if (handle == nullptr) return record;
-    if (id == CF_BITMAP) {
+    if (id == CF_BITMAP || id == CF_DSPBITMAP) {
         record.kind = FormatRecord::Kind::kBitmap;
         record.bytes = BitmapPixels(static_cast<HBITMAP>(handle), &record.width, &record.height);
-    } else if (id == CF_ENHMETAFILE) {
+    } else if (id == CF_ENHMETAFILE || id == CF_DSPENHMETAFILE) {
         record.kind = FormatRecord::Kind::kEnhMetaFile;
         record.bytes = EnhMetaFileBits(static_cast<HENHMETAFILE>(handle));
+    } else if (id == CF_PALETTE) {
+        record.kind = FormatRecord::Kind::kBytes;  // the colours
+        record.bytes.resize(256 * sizeof(PALETTEENTRY));
+        const UINT count = GetPaletteEntries(static_cast<HPALETTE>(handle), 0, 256,
+                                             reinterpret_cast<PALETTEENTRY*>(record.bytes.data()));
+        record.bytes.resize(count * sizeof(PALETTEENTRY));
     } else if (GlobalSize(handle) > 0) {
         const SIZE_T size = GlobalSize(handle);
         void* data = GlobalLock(handle);
@@ -573,7 +579,8 @@ BOOL WINAPI WatchedDeleteMetaFile(HMETAFILE metafile) {
 }
 
 HANDLE WINAPI WatchedSetClipboardData(UINT format, HANDLE data) {
-    const bool gdi = format == CF_BITMAP || format == CF_ENHMETAFILE;
+    const bool gdi = format == CF_BITMAP || format == CF_ENHMETAFILE || format == CF_DSPBITMAP ||
+                     format == CF_DSPENHMETAFILE || format == CF_PALETTE;
     if (g_gdi->refuseAll || (g_gdi->refuseGdi && gdi)) {
         if (!gdi && data != nullptr) {
             g_gdi->refusedGlobals.insert(data);

@@ -31,6 +31,7 @@ protected:
         Configure();
         standin::SetQuitOnDestroy(false);
         standin::SetCopyMode(standin::CopyMode::Unicode);
+        standin::SetSelectionSaid(true);
         standin::State().commands.clear();
         main_ = standin::CreateHostWindows(GetModuleHandleW(nullptr), L"");
         ASSERT_NE(main_, nullptr);

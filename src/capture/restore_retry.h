@@ -1,0 +1,23 @@
+// Putting the user's clipboard back when the restore right after a capture found the clipboard
+// busy: the saved formats wait, and a thread timer tries again for a few seconds, but only while
+// the clipboard still holds the host's copy, so that nothing copied meanwhile is overwritten.
+#pragma once
+
+#include <windows.h>
+
+namespace cvt {
+
+// Starts the retries for the saved formats of SavedClipboard, with owner as the clipboard owner.
+// Without a timer, the saved formats are dropped as they would be at the next capture.
+void RetryRestoreLater(HWND owner);
+
+// Before a new capture: puts back what still waits, if the clipboard has not changed since, or
+// drops it if it has. False when it still waits because the clipboard stays busy; the capture
+// must then leave the clipboard alone.
+bool SettlePendingRestore();
+
+// Stops the retries and drops what waits; at exit, so that no timer calls into an unloaded
+// library.
+void StopRestoreRetry();
+
+}  // namespace cvt
