@@ -1,10 +1,10 @@
 #include "capture/subclass.h"
 
+#include <cstring>
 #include <ctime>
-#include <map>
+#include <new>
 
 #include "capture/selection_capture.h"
-#include "common/guarded.h"
 #include "host/module.h"
 #include "open/open_command.h"
 #include "settings/settings_store.h"
@@ -15,51 +15,109 @@ namespace {
 
 constexpr WPARAM kLetterO = 0x4F;
 
-// Window handle (ordered as an unsigned number) to the procedure it had before.
-std::map<UINT_PTR, WNDPROC> SubclassMap;
+// The mark of a window that has SubclassProc. It lives with the window, so a window that dies
+// behind the plug-in's back (its procedure reset without chaining, so SubclassProc never saw
+// WM_NCDESTROY) takes it along, and a new window that gets the same handle starts clean.
+constexpr char kSubclassMark[] = "CvTrivane.Subclassed";
+
+// A subclassed window and the procedure it had before. A Unicode window is subclassed with
+// the wide functions: an ANSI procedure would make the system convert every text message for
+// it through the ANSI code page, and every character outside it would be lost from the mail.
+struct SubclassEntry {
+    HWND window;
+    WNDPROC previous;
+    bool unicode;
+};
+
+// The subclassed windows: the message view and the open composing editors, so a short list
+// searched from the start. It grows without throwing, and an entry is found by its window.
+struct SubclassList {
+    SubclassEntry* items = nullptr;
+    std::size_t count = 0;
+    std::size_t capacity = 0;
+
+    SubclassEntry* Find(HWND window) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (items[i].window == window) return &items[i];
+        }
+        return nullptr;
+    }
+    // The window's entry, made when it has none; null when the list cannot grow.
+    SubclassEntry* Place(HWND window) {
+        if (SubclassEntry* known = Find(window)) return known;
+        if (count == capacity) {
+            const std::size_t grown = capacity == 0 ? 4 : capacity * 2;
+            auto* larger = new (std::nothrow) SubclassEntry[grown];
+            if (larger == nullptr) return nullptr;
+            if (count > 0) std::memcpy(larger, items, count * sizeof(SubclassEntry));
+            delete[] items;
+            items = larger;
+            capacity = grown;
+        }
+        items[count] = {window, nullptr, false};
+        return &items[count++];
+    }
+    void Remove(HWND window) {
+        if (SubclassEntry* entry = Find(window)) *entry = items[--count];
+    }
+    ~SubclassList() { delete[] items; }
+};
+SubclassList SubclassMap;
 
 // Real time of the last double click in any subclassed window, in clock() milliseconds; 0
 // after a triple click, so that a further press needs a new double click.
 std::uint32_t LastDoubleClickTime = 0;
 
-// The pointer-sized forms are the very same functions as GetWindowLongA/SetWindowLongA in a
-// 32-bit build; a 64-bit build has only these.
-WNDPROC AsWndProc(LONG_PTR value) { return reinterpret_cast<WNDPROC>(value); }
-
-LONG_PTR AsLongPtr(WNDPROC procedure) { return reinterpret_cast<LONG_PTR>(procedure); }
-
-// Takes one more reference on the library, once, so that the host's FreeLibrary cannot
-// unload it. GetModuleHandleExA with its pin flag would be the direct way, but it is missing
-// before Windows XP; loading the library's own file again works on every version (the wide
-// forms, so that a folder name outside the ANSI code page does not stop it).
-void PinModule() {
-    static bool pinned = false;
-    if (pinned) return;
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(ModuleHandle, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return;
-    pinned = LoadLibraryW(path) != nullptr;
+// The pointer-sized forms are the very same functions as Get/SetWindowLongA/W in a 32-bit
+// build; a 64-bit build has only these. A procedure is read, written and called in the
+// character set it was installed in: read through the other one it is a thunk.
+LONG_PTR ReadProcedure(HWND window, bool unicode) {
+    return unicode ? GetWindowLongPtrW(window, GWLP_WNDPROC)
+                   : GetWindowLongPtrA(window, GWLP_WNDPROC);
 }
+
+LONG_PTR WriteProcedure(HWND window, bool unicode, LONG_PTR procedure) {
+    return unicode ? SetWindowLongPtrW(window, GWLP_WNDPROC, procedure)
+                   : SetWindowLongPtrA(window, GWLP_WNDPROC, procedure);
+}
+
+LONG_PTR OwnProcedure() { return reinterpret_cast<LONG_PTR>(&SubclassProc); }
 
 std::uint32_t ClockNow() { return static_cast<std::uint32_t>(std::clock()); }
 
-void CaptureAndOpen(HWND window) {
-    if (CaptureSelection(window) == 0) OpenPathCommand(window, 0);
+// The host's loop translated the key press before dispatching it, so the character of the O is
+// queued for the window already; once the press has opened something, it would type an O over
+// the selected path. With Caps Lock it is a small o, with Ctrl its control character.
+void DropTypedLetter(HWND window) {
+    constexpr WPARAM kControlO = 0x0F;
+    MSG queued;
+    if (PeekMessageW(&queued, window, WM_CHAR, WM_CHAR, PM_NOREMOVE) &&
+        (queued.wParam == 'O' || queued.wParam == 'o' || queued.wParam == kControlO)) {
+        PeekMessageW(&queued, window, WM_CHAR, WM_CHAR, PM_REMOVE);
+    }
+}
+
+// True when the open command acted on what the capture found.
+bool CaptureAndOpen(HWND window, void (*beforeFirstWindow)(HWND)) {
+    return CaptureSelection(window) == 0 &&
+           OpenSelectedPath(window, beforeFirstWindow) == OpenOutcome::kActed;
 }
 
 bool ShiftIsDown() { return (GetKeyState(VK_SHIFT) & 0x80) != 0; }
 
-void ActOn(HWND window, UINT message, WPARAM wParam) {
+// Acts on a gesture; true when the message was the plug-in's and must not reach the host: a
+// Shift+O that opened, asked or reported an invalid path.
+bool ActOn(HWND window, UINT message, WPARAM wParam) {
     switch (message) {
         case TripleClickMessage:
-            CaptureAndOpen(window);
+            CaptureAndOpen(window, nullptr);
             break;
         case WM_LBUTTONDBLCLK:
             LastDoubleClickTime = ClockNow();
             break;
         case WM_KEYDOWN:
-            if (wParam == kLetterO && ShiftIsDown()) CaptureAndOpen(window);
-            break;
+            // Without a path the key goes on, so that typing an O keeps working.
+            return wParam == kLetterO && ShiftIsDown() && CaptureAndOpen(window, &DropTypedLetter);
         case WM_LBUTTONDOWN:
             // The setting is read only for presses that can be the third of a triple click.
             // A time of 0 means no double click is pending: without that check a single
@@ -72,64 +130,78 @@ void ActOn(HWND window, UINT message, WPARAM wParam) {
             }
             break;
     }
+    return false;
 }
 
-LRESULT PassOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto entry = SubclassMap.find(reinterpret_cast<UINT_PTR>(window));
-    if (entry == SubclassMap.end() || entry->second == nullptr) return 0;
-    const WNDPROC previous = entry->second;
-    const LRESULT result = CallWindowProcA(previous, window, message, wParam, lParam);
-    // The window is gone: forget it, so a later window with the same handle value starts
-    // afresh and nothing dangles.
-    if (message == WM_NCDESTROY) SubclassMap.erase(reinterpret_cast<UINT_PTR>(window));
-    return result;
+void Forget(HWND window) {
+    RemovePropA(window, kSubclassMark);
+    SubclassMap.Remove(window);
 }
 
 }  // namespace
 
 void InstallSubclass(HWND window) {
     if (window == nullptr) return;
-    const UINT_PTR key = reinterpret_cast<UINT_PTR>(window);
-    // A window the map holds is subclassed already, perhaps with another component's
-    // procedure on top of SubclassProc now: recording that one as the host's would make the
-    // two call each other for ever. Entries go at WM_NCDESTROY, so a reused handle passes.
-    if (SubclassMap.count(key) != 0) return;
-    WNDPROC current = AsWndProc(GetWindowLongPtrA(window, GWLP_WNDPROC));
+    // A marked window is subclassed already, perhaps with another component's procedure on
+    // top of SubclassProc now: recording that one as the host's would make the two call each
+    // other for ever.
+    if (GetPropA(window, kSubclassMark) != nullptr) return;
+    // A window that is gone reads as ANSI and has no procedure, and is left alone.
+    const bool unicode = IsWindowUnicode(window) != FALSE;
     // A procedure that cannot be read could not be passed on to: the window would go dead.
-    if (current == nullptr) return;
-    // The entry is written first, so SubclassProc always finds its window. Without memory for
-    // it the window is left alone, and the start goes on.
-    if (!Guarded(false, [&] { return SubclassMap.emplace(key, current).second; })) return;
-    if (SetWindowLongPtrA(window, GWLP_WNDPROC, AsLongPtr(&SubclassProc)) == 0)
-        SubclassMap.erase(key);
+    if (ReadProcedure(window, unicode) == 0) return;
+    if (!SetPropA(window, kSubclassMark, reinterpret_cast<HANDLE>(OwnProcedure()))) return;
+    // The entry is made first, so SubclassProc always finds its window. Without memory for
+    // it the window is left alone, and the start goes on. An entry left by a window that died
+    // unseen with the same handle is taken over.
+    SubclassEntry* entry = SubclassMap.Place(window);
+    if (entry == nullptr) {
+        RemovePropA(window, kSubclassMark);
+        return;
+    }
+    entry->unicode = unicode;
+    // What the switch replaced is what to pass on to, even if another component changed the
+    // procedure since it was read above.
+    entry->previous = reinterpret_cast<WNDPROC>(WriteProcedure(window, unicode, OwnProcedure()));
+    if (entry->previous == nullptr) Forget(window);
 }
 
 void RemoveAllSubclasses() {
-    for (auto entry = SubclassMap.begin(); entry != SubclassMap.end();) {
-        HWND window = reinterpret_cast<HWND>(entry->first);
-        if (!IsWindow(window)) {
-            entry = SubclassMap.erase(entry);
-        } else if (AsWndProc(GetWindowLongPtrA(window, GWLP_WNDPROC)) == &SubclassProc) {
-            SetWindowLongPtrA(window, GWLP_WNDPROC, AsLongPtr(entry->second));
-            entry = SubclassMap.erase(entry);
-        } else {
+    for (std::size_t i = 0; i < SubclassMap.count;) {
+        const SubclassEntry entry = SubclassMap.items[i];
+        if (IsWindow(entry.window) &&
+            ReadProcedure(entry.window, entry.unicode) != OwnProcedure()) {
             // Someone subclassed the window on top of the plug-in and will call SubclassProc:
             // taking the plug-in out from under them would break their chain, and unloading
             // would leave them calling into freed code. So the entry stays and the library
             // stays loaded for the rest of the process.
             PinModule();
-            ++entry;
+            ++i;
+            continue;
         }
+        if (IsWindow(entry.window)) {
+            WriteProcedure(entry.window, entry.unicode, reinterpret_cast<LONG_PTR>(entry.previous));
+        }
+        Forget(entry.window);  // the last entry moves into place i
     }
 }
 
 LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    // A failure in the plug-in's own work must not keep the message from the host.
-    Guarded(false, [&] {
-        ActOn(window, message, wParam);
-        return true;
-    });
-    return Guarded<LRESULT>(0, [&] { return PassOn(window, message, wParam, lParam); });
+    const PluginEntry entered;
+    // Kept before acting: an exit during the gesture's dialogs may put the window's own
+    // procedure back and forget the entry, and this message still goes on to it.
+    const SubclassEntry* known = SubclassMap.Find(window);
+    const SubclassEntry before = known != nullptr ? *known : SubclassEntry{window, nullptr, false};
+    if (ActOn(window, message, wParam)) return 0;
+    known = SubclassMap.Find(window);
+    const SubclassEntry entry = known != nullptr ? *known : before;
+    if (entry.previous == nullptr) return 0;
+    const LRESULT result = entry.unicode
+                               ? CallWindowProcW(entry.previous, window, message, wParam, lParam)
+                               : CallWindowProcA(entry.previous, window, message, wParam, lParam);
+    // The window is gone: forget it, so nothing dangles.
+    if (message == WM_NCDESTROY) Forget(window);
+    return result;
 }
 
 }  // namespace cvt

@@ -6,9 +6,9 @@
 
 #include <cstring>
 
+#include "capture/restore_retry.h"
 #include "capture/selected_text.h"
 #include "capture/subclass.h"
-#include "common/guarded.h"
 #include "host/host_api.h"
 #include "host/host_texts.h"
 #include "host/menu_integration.h"
@@ -17,8 +17,6 @@
 #include "settings/setup_dialog.h"
 
 namespace cvt {
-
-HINSTANCE ModuleHandle = nullptr;
 
 namespace {
 
@@ -59,39 +57,39 @@ extern "C" {
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
     ModuleHandle = module;
     if (reason == DLL_PROCESS_ATTACH) {
-        return Guarded<BOOL>(FALSE, [] { return BindHostApi() ? TRUE : FALSE; });
+        return BindHostApi() ? TRUE : FALSE;
     }
     return TRUE;
 }
 
 int WINAPI CVC_OnStart() {
-    return Guarded(0, [] {
-        HWND handles[4] = {};
-        GetWindowHandlesFunction getWindowHandles = HostGetWindowHandles();
-        if (getWindowHandles != nullptr &&
-            getWindowHandles(&handles[0], &handles[1], &handles[2], &handles[3])) {
-            InstallSubclass(handles[3]);  // the message view
-        }
-        EnsureSettingDefault(kSettingConfirm, 1);
-        EnsureSettingDefault(kSettingTripleClick, 1);
-        EnsureSettingDefault(kSettingFile, 1);
-        EnsureSettingDefault(kSettingPreserve, 0);
-        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
-        InitCommonControlsEx(&controls);
-        return 0;
-    });
+    HWND handles[4] = {};
+    GetWindowHandlesFunction getWindowHandles = HostGetWindowHandles();
+    if (getWindowHandles != nullptr &&
+        getWindowHandles(&handles[0], &handles[1], &handles[2], &handles[3])) {
+        InstallSubclass(handles[3]);  // the message view
+    }
+    EnsureSettingDefault(kSettingConfirm, 1);
+    EnsureSettingDefault(kSettingTripleClick, 1);
+    EnsureSettingDefault(kSettingFile, 1);
+    EnsureSettingDefault(kSettingPreserve, 0);
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    return 0;
 }
 
 int WINAPI CVC_OnExit() {
-    return Guarded(0, [] {
-        ReleaseSelectedText();
-        RemoveAllSubclasses();
-        return 0;
-    });
+    ReleaseSelectedText();
+    StopRestoreRetry();
+    RemoveAllSubclasses();
+    // Called from a message that the plug-in's own code dispatched (a dialog's loop): the
+    // host's FreeLibrary would return into unmapped code when that message is done.
+    if (PluginDepth > 0) PinModule();
+    return 0;
 }
 
 int WINAPI CVC_OnMenuInit(HWND window, HMENU menu, int kind) {
-    return Guarded(0, [&] { return OnMenuInit(window, menu, kind); });
+    return OnMenuInit(window, menu, kind);
 }
 
 int WINAPI CVC_OnOpenFolder(LPARAM) { return 0; }
@@ -99,13 +97,11 @@ int WINAPI CVC_OnOpenMail(LPARAM) { return 0; }
 int WINAPI CVC_OnEveryMinute() { return 0; }
 
 int WINAPI CVC_OnOpenCompose(HWND composingWindow, LPARAM) {
-    return Guarded(0, [&] {
-        if (composingWindow == nullptr) return 0;
-        HWND editor = nullptr;
-        FindChildById(composingWindow, kComposingEditorId, &editor);
-        if (editor != nullptr) InstallSubclass(editor);
-        return 0;
-    });
+    if (composingWindow == nullptr) return 0;
+    HWND editor = nullptr;
+    FindChildById(composingWindow, kComposingEditorId, &editor);
+    if (editor != nullptr) InstallSubclass(editor);
+    return 0;
 }
 
 int WINAPI CVC_OnOutgoing(LPARAM, LPARAM) { return 0; }
@@ -115,21 +111,17 @@ int WINAPI CVC_OnSend(LPARAM) { return 0; }
 int WINAPI CVC_OnFinishRetrieve(LPARAM) { return 0; }
 
 int WINAPI CVC_OnPlugInSetup(HWND owner) {
-    return Guarded(1, [&] {
-        RunSetupDialog(owner);
-        return 1;
-    });
+    RunSetupDialog(owner);
+    return 1;
 }
 
 int WINAPI CVC_OnPlugInInfo(void* record) {
-    return Guarded(0, [&] {
-        if (record == nullptr) return 0;
-        CopyInfoText(record, kInfoNameOffset, kPluginName932);
-        CopyInfoText(record, kInfoVendorOffset, kPluginVendor932);
-        CopyInfoText(record, kInfoVersionOffset, kPluginVersion932);
-        CopyInfoText(record, kInfoDescriptionOffset, kPluginDescription932);
-        return 0;
-    });
+    if (record == nullptr) return 0;
+    CopyInfoText(record, kInfoNameOffset, kPluginName932);
+    CopyInfoText(record, kInfoVendorOffset, kPluginVendor932);
+    CopyInfoText(record, kInfoVersionOffset, kPluginVersion932);
+    CopyInfoText(record, kInfoDescriptionOffset, kPluginDescription932);
+    return 0;
 }
 
 int WINAPI CVC_OnDragDrop(LPARAM, LPARAM, LPARAM, LPARAM) { return 0; }

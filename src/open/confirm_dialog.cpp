@@ -2,7 +2,6 @@
 
 #include <shlwapi.h>
 
-#include "common/guarded.h"
 #include "host/host_texts.h"
 #include "host/module.h"
 #include "settings/settings_store.h"
@@ -38,26 +37,25 @@ void OnCommand(HWND dialog, WPARAM wParam) {
 }  // namespace
 
 INT_PTR CALLBACK ConfirmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    return Guarded<INT_PTR>(FALSE, [&] {
-        switch (message) {
-            case WM_INITDIALOG:
-                if (lParam != 0) {
-                    // Emptied first so that a path the shell cannot draw leaves no placeholder.
-                    SetDlgItemTextW(dialog, kConfirmPathControl, L"");
-                    PathSetDlgItemPathW(dialog, kConfirmPathControl,
-                                        reinterpret_cast<const wchar_t*>(lParam));
-                    CheckDlgButton(dialog, kConfirmDontAskBox, BST_UNCHECKED);
-                }
-                break;
-            case WM_COMMAND:
-                OnCommand(dialog, wParam);
-                break;
-            case WM_CLOSE:
-                EndDialog(dialog, IDNO);
-                break;
-        }
-        return static_cast<INT_PTR>(FALSE);
-    });
+    const PluginEntry entered;
+    switch (message) {
+        case WM_INITDIALOG:
+            if (lParam != 0) {
+                // Emptied first so that a path the shell cannot draw leaves no placeholder.
+                SetDlgItemTextW(dialog, kConfirmPathControl, L"");
+                PathSetDlgItemPathW(dialog, kConfirmPathControl,
+                                    reinterpret_cast<const wchar_t*>(lParam));
+                CheckDlgButton(dialog, kConfirmDontAskBox, BST_UNCHECKED);
+            }
+            break;
+        case WM_COMMAND:
+            OnCommand(dialog, wParam);
+            break;
+        case WM_CLOSE:
+            EndDialog(dialog, IDNO);
+            break;
+    }
+    return static_cast<INT_PTR>(FALSE);
 }
 
 INT_PTR RunConfirmDialog(HWND owner, const wchar_t* path) {

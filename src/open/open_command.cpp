@@ -7,8 +7,8 @@
 #include <new>
 
 #include "capture/selected_text.h"
-#include "common/guarded.h"
 #include "common/utf16_text.h"
+#include "host/module.h"
 #include "open/confirm_dialog.h"
 #include "open/launch_plan.h"
 #include "open/progress_dialog.h"
@@ -49,38 +49,36 @@ void Launch(const char16_t* path, bool fileSettingOn) {
     ShellExecuteExW(&launch);
 }
 
-void OpenPath(HWND window) {
+}  // namespace
+
+OpenOutcome OpenSelectedPath(HWND window, void (*beforeFirstWindow)(HWND)) {
     // Read once: a nested capture during the confirmation replaces SelectedText, not the copy.
     const wchar_t* selection = SelectedText;
-    if (selection == nullptr) return;
+    if (selection == nullptr) return OpenOutcome::kNothing;
     const std::size_t capacity = WorkCopyCapacity(std::wcslen(selection));
     std::unique_ptr<char16_t[]> workCopy = TryAllocate(capacity);
-    if (!workCopy) return;
+    if (!workCopy) return OpenOutcome::kNothing;
     char16_t* path = nullptr;
-    switch (PrepareOpen(AsUtf16(selection), workCopy.get(), capacity, &path)) {
-        case OpenVerdict::kNoPath:
-            return;
-        case OpenVerdict::kInvalidPath:
-            MessageBoxW(window, kInvalidPathText, kPluginDisplayName, MB_OK | MB_ICONEXCLAMATION);
-            return;
-        case OpenVerdict::kLaunch:
-            break;
+    const OpenVerdict verdict = PrepareOpen(AsUtf16(selection), workCopy.get(), capacity, &path);
+    if (verdict == OpenVerdict::kNoPath) return OpenOutcome::kNothing;
+    if (beforeFirstWindow != nullptr) beforeFirstWindow(window);
+    if (verdict == OpenVerdict::kInvalidPath) {
+        MessageBoxW(window, kInvalidPathText, kPluginDisplayName, MB_OK | MB_ICONEXCLAMATION);
+        return OpenOutcome::kActed;
     }
     const bool fileSettingOn = SettingIsOne(kSettingFile);
     if (SettingIsOne(kSettingConfirm) && RunConfirmDialog(window, AsWide(path)) == IDNO) {
-        return;
+        return OpenOutcome::kActed;
     }
     ShowProgressDialog(window);
     Launch(path, fileSettingOn);
+    return OpenOutcome::kActed;
 }
 
-}  // namespace
-
 int WINAPI OpenPathCommand(HWND window, LPARAM) {
-    return Guarded(0, [&] {
-        OpenPath(window);
-        return 0;
-    });
+    const PluginEntry entered;
+    OpenSelectedPath(window, nullptr);
+    return 0;
 }
 
 }  // namespace cvt

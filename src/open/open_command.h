@@ -10,4 +10,13 @@ namespace cvt {
 // path to the shell. window owns the message box and the dialogs; value is not read.
 int WINAPI OpenPathCommand(HWND window, LPARAM value);
 
+enum class OpenOutcome {
+    kNothing,  // no selection, no path, or no memory: nothing was shown
+    kActed,    // the path was opened, asked about, or reported as invalid
+};
+
+// The open command's work, for the gestures. When it is about to act, beforeFirstWindow (if
+// given) runs with window before any window of the command appears.
+OpenOutcome OpenSelectedPath(HWND window, void (*beforeFirstWindow)(HWND window));
+
 }  // namespace cvt

@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include "common/guarded.h"
 #include "host/module.h"
 
 namespace cvt {
@@ -68,28 +67,27 @@ int SupportsMarqueeProgress() {
 }
 
 INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    return Guarded<INT_PTR>(FALSE, [&] {
-        switch (message) {
-            case WM_INITDIALOG:
-                SetTimer(dialog, kProgressTimerId, kProgressTimerPeriod, nullptr);
-                SetUpBar(dialog);
-                break;
-            case WM_TIMER:
-                Tick(dialog);
-                break;
-            case WM_ACTIVATE:
-                // The launched window came to the front, or the user clicked elsewhere.
-                if (LOWORD(wParam) == WA_INACTIVE) CloseOnce(dialog);
-                break;
-            case WM_CLOSE:
-                CloseOnce(dialog);
-                break;
-            case WM_DESTROY:
-                KillTimer(dialog, kProgressTimerId);
-                break;
-        }
-        return static_cast<INT_PTR>(FALSE);
-    });
+    const PluginEntry entered;
+    switch (message) {
+        case WM_INITDIALOG:
+            SetTimer(dialog, kProgressTimerId, kProgressTimerPeriod, nullptr);
+            SetUpBar(dialog);
+            break;
+        case WM_TIMER:
+            Tick(dialog);
+            break;
+        case WM_ACTIVATE:
+            // The launched window came to the front, or the user clicked elsewhere.
+            if (LOWORD(wParam) == WA_INACTIVE) CloseOnce(dialog);
+            break;
+        case WM_CLOSE:
+            CloseOnce(dialog);
+            break;
+        case WM_DESTROY:
+            KillTimer(dialog, kProgressTimerId);
+            break;
+    }
+    return static_cast<INT_PTR>(FALSE);
 }
 
 void ShowProgressDialog(HWND owner) {

@@ -1,8 +1,7 @@
 #include "settings/setup_dialog.h"
 
-#include "common/guarded.h"
-#include "res/resource_ids.h"
 #include "host/module.h"
+#include "res/resource_ids.h"
 #include "settings/settings_store.h"
 
 namespace cvt {
@@ -39,25 +38,24 @@ void StoreBoxes(HWND dialog) {
 }  // namespace
 
 INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    return Guarded<INT_PTR>(FALSE, [&] {
-        switch (message) {
-            case WM_INITDIALOG:
-                LoadBoxes(dialog);
-                break;
-            case WM_COMMAND:
-                if (LOWORD(wParam) == IDOK) {
-                    StoreBoxes(dialog);
-                    EndDialog(dialog, IDOK);
-                } else if (LOWORD(wParam) == IDCANCEL) {
-                    EndDialog(dialog, IDCANCEL);
-                }
-                break;
-            case WM_CLOSE:
+    const PluginEntry entered;
+    switch (message) {
+        case WM_INITDIALOG:
+            LoadBoxes(dialog);
+            break;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDOK) {
+                StoreBoxes(dialog);
+                EndDialog(dialog, IDOK);
+            } else if (LOWORD(wParam) == IDCANCEL) {
                 EndDialog(dialog, IDCANCEL);
-                break;
-        }
-        return static_cast<INT_PTR>(FALSE);
-    });
+            }
+            break;
+        case WM_CLOSE:
+            EndDialog(dialog, IDCANCEL);
+            break;
+    }
+    return static_cast<INT_PTR>(FALSE);
 }
 
 INT_PTR RunSetupDialog(HWND owner) {
@@ -66,7 +64,8 @@ INT_PTR RunSetupDialog(HWND owner) {
 }
 
 int WINAPI SetupCommand(HWND window, LPARAM) {
-    return Guarded(-1, [&] { return static_cast<int>(RunSetupDialog(window)); });
+    const PluginEntry entered;
+    return static_cast<int>(RunSetupDialog(window));
 }
 
 }  // namespace cvt

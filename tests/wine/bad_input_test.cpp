@@ -153,7 +153,9 @@ TEST_P(BadInputs, OpenWhatThePathSaysOrNothing) {
     ASSERT_TRUE(exceptions.active());
     const rig::RoadResult result = rig::RunOpenRoad(road.road, 0, -1);
     EXPECT_EQ(exceptions.count(), 0);
-    EXPECT_EQ(result.value, hostAnswer);
+    // A Shift+O that opened something was the plug-in's: the key did not reach the host.
+    const bool keyTaken = road.road == rig::OpenRoad::kShiftO && !input.launched.empty();
+    EXPECT_EQ(result.value, keyTaken ? 0 : hostAnswer);
     if (road.road == rig::OpenRoad::kContextMenu) {
         EXPECT_EQ(result.reached, !input.launched.empty()) << "the item is offered for a path";
     }

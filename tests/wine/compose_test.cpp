@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "rig/rig.h"
 
 namespace {
@@ -112,31 +114,31 @@ TEST_F(ComposeTest, ReportedAgainUnderAnotherSubclassIsLeftAsItIs) {
     EXPECT_EQ(g_onTopDeepest, 1) << "the chain loops back through the other procedure";
 }
 
+// The library pins itself for the rest of the process, so this runs in a process of its own.
 TEST_F(ComposeTest, ExitUnderAnotherSubclassKeepsTheLibraryLoaded) {
-    HWND covered = Child(frame_, 103);
-    HWND otherFrame = CreateWindowExW(0, L"STATIC", L"compose", WS_OVERLAPPED, 0, 0, 100, 100,
-                                      nullptr, nullptr, nullptr, nullptr);
-    HWND uncovered = Child(otherFrame, 103);
-    openCompose_(frame_, 0);
-    openCompose_(otherFrame, 0);
-    SubclassOnTop(covered);
-    EXPECT_EQ(plugin_.Get<int(WINAPI*)()>("CVC_OnExit")(), 0);
-    EXPECT_FALSE(Subclassed(uncovered)) << "a window with nothing on top gets its own back";
-    DestroyWindow(otherFrame);
-
-    wchar_t path[MAX_PATH];
-    ASSERT_GT(GetModuleFileNameW(plugin_.module(), path, MAX_PATH), 0u);
-    // The host's unload; the fixture's own FreeLibrary at the end then drops the reference
-    // that the plug-in took on itself.
-    FreeLibrary(plugin_.module());
-    if (GetModuleHandleW(path) != plugin_.module()) {
-        SetWindowLongPtrW(covered, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingProc));
-        LoadLibraryW(path);
-        FAIL() << "unloaded while another procedure calls into it";
-    }
-    g_originalCalls = 0;
-    EXPECT_EQ(SendMessageW(covered, WM_APP + 7, 0, 0), 0x1234);
-    EXPECT_EQ(g_originalCalls, 1);
+    EXPECT_EXIT(
+        {
+            HWND covered = Child(frame_, 103);
+            HWND otherFrame = CreateWindowExW(0, L"STATIC", L"compose", WS_OVERLAPPED, 0, 0, 100,
+                                              100, nullptr, nullptr, nullptr, nullptr);
+            HWND uncovered = Child(otherFrame, 103);
+            openCompose_(frame_, 0);
+            openCompose_(otherFrame, 0);
+            SubclassOnTop(covered);
+            plugin_.Get<int(WINAPI*)()>("CVC_OnExit")();
+            // A window with nothing on top gets its own procedure back.
+            if (Subclassed(uncovered)) std::exit(2);
+            wchar_t path[MAX_PATH];
+            GetModuleFileNameW(plugin_.module(), path, MAX_PATH);
+            // The host's unload, and the loader's own reference too.
+            FreeLibrary(plugin_.module());
+            FreeLibrary(plugin_.module());
+            if (GetModuleHandleW(path) != plugin_.module()) std::exit(3);
+            g_originalCalls = 0;
+            std::exit(
+                SendMessageW(covered, WM_APP + 7, 0, 0) == 0x1234 && g_originalCalls == 1 ? 0 : 4);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

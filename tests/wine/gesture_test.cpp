@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -160,12 +161,44 @@ struct KeyCase {
 
 class ShiftO : public Gestures, public testing::WithParamInterface<KeyCase> {};
 
+std::vector<UINT> g_hostMessages;
+std::vector<size_t> g_launchesWhenTripleClickArrived;
+
+void RecordHostMessage(HWND, UINT message, WPARAM, LPARAM) {
+    g_hostMessages.push_back(message);
+    if (message == kTripleClickMessage) {
+        g_launchesWhenTripleClickArrived.push_back(
+            rig::PluginObserver::CurrentLog()->launches.size());
+    }
+}
+
+int HostGot(UINT message) {
+    return static_cast<int>(std::count(g_hostMessages.begin(), g_hostMessages.end(), message));
+}
+
+// As the host's loop does it: the key press is translated, which queues its character, and
+// dispatched; then the character is dispatched too, unless someone took it.
+void TypeKey(HWND window, UINT message, WPARAM key) {
+    g_hostMessages.clear();
+    standin::SetMessageObserver(&RecordHostMessage);
+    MSG press = {window, message, key, 1, 0, {0, 0}};
+    TranslateMessage(&press);
+    DispatchMessageW(&press);
+    rig::PumpMessages(30);
+}
+
+// A Shift+O that opened a path took the key: neither the press nor its character reached the
+// host, so no O was typed over the selection. Every other key goes on as typed.
 TEST_P(ShiftO, OpensOnlyForShiftOInAKeyDown) {
     const KeyCase& c = GetParam();
     SendMessageW(View(), EM_SETSEL, 0, -1);
     SetModifiers(c.shift, c.control);
-    SendMessageW(View(), c.message, c.key, 1);
+    TypeKey(View(), c.message, c.key);
     EXPECT_EQ(static_cast<int>(Launches().size()), c.launches);
+    EXPECT_EQ(HostGot(c.message), c.launches == 0 ? 1 : 0);
+    if (c.launches != 0) {
+        EXPECT_EQ(HostGot(WM_CHAR), 0);
+    }
 }
 
 const KeyCase kKeyCases[] = {
@@ -190,28 +223,14 @@ TEST_F(Gestures, AutoRepeatedShiftOTriggersEachTime) {
     EXPECT_EQ(Launches().size(), 3u);
 }
 
-std::vector<UINT> g_hostMessages;
-std::vector<size_t> g_launchesWhenTripleClickArrived;
-
-void RecordHostMessage(HWND, UINT message, WPARAM, LPARAM) {
-    g_hostMessages.push_back(message);
-    if (message == kTripleClickMessage) {
-        g_launchesWhenTripleClickArrived.push_back(
-            rig::PluginObserver::CurrentLog()->launches.size());
-    }
-}
-
 TEST_F(Gestures, ShiftOWithoutSelectionOpensNothingAndTheKeyReachesTheHost) {
     SendMessageW(View(), EM_SETSEL, 0, 0);
-    g_hostMessages.clear();
-    standin::SetMessageObserver(&RecordHostMessage);
     SetModifiers(true, false);
-    SendMessageW(View(), WM_KEYDOWN, 'O', 1);
+    TypeKey(View(), WM_KEYDOWN, 'O');
     EXPECT_TRUE(Launches().empty());
     EXPECT_TRUE(MessageBoxes().empty());
-    int keyDowns = 0;
-    for (UINT message : g_hostMessages) keyDowns += message == WM_KEYDOWN;
-    EXPECT_EQ(keyDowns, 1);
+    EXPECT_EQ(HostGot(WM_KEYDOWN), 1);
+    EXPECT_EQ(HostGot(WM_CHAR), 1);
 }
 
 TEST_F(Gestures, TheTripleClickMessageReachesTheHostAfterThePlugInActed) {

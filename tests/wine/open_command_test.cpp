@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -324,6 +325,21 @@ TEST_F(Confirmation, AGestureElsewhereDuringTheQuestionOpensItsOwnPath) {
     ASSERT_EQ(launches.size(), 2u);
     EXPECT_EQ(launches[0].parameters, L"/c start \\\\fs02\\other\\");
     EXPECT_EQ(launches[1].parameters, L"/c start \\\\fs01\\first\\");
+}
+
+// The host may end the plug-in from a message that the question's own loop dispatches (its
+// window closed as the session ends): the library stays loaded until control has come back out
+// of it. It pins itself for the rest of the process, so this runs in a process of its own.
+TEST_F(Confirmation, ExitDuringTheQuestionKeepsTheLibraryLoaded) {
+    EXPECT_EXIT(
+        {
+            wchar_t path[MAX_PATH] = {};
+            GetModuleFileNameW(session_->module(), path, MAX_PATH);
+            OpenAsking(L"\\\\fs01\\share",
+                       [&](HWND) { PostMessageW(session_->main(), WM_CLOSE, 0, 0); });
+            std::exit(GetModuleHandleW(path) != nullptr ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 // ---- The progress window ---------------------------------------------------------------------

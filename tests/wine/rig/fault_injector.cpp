@@ -34,6 +34,9 @@ const FailureMode kFailureModes[] = {
     // gdi32
     {"CopyEnhMetaFileA", 8, kNull, kKeepLastError},
     {"CopyMetaFileA", 8, kNull, kKeepLastError},
+    {"CreatePalette", 4, kNull, kKeepLastError},
+    {"GetObjectA", 12, 0, kKeepLastError},
+    {"GetPaletteEntries", 16, 0, kKeepLastError},
     // kernel32
     {"GetVersionExW", 4, kFalse, ERROR_INSUFFICIENT_BUFFER},
     {"GlobalAlloc", 8, kNull, ERROR_NOT_ENOUGH_MEMORY},
@@ -57,24 +60,32 @@ const FailureMode kFailureModes[] = {
     {"FindWindowExA", 16, kNull, ERROR_INVALID_WINDOW_HANDLE},
     {"GetClipboardData", 4, kNull, ERROR_NOT_ENOUGH_MEMORY},
     {"GetClipboardFormatNameA", 12, 0, ERROR_INVALID_HANDLE},
+    {"GetClipboardOwner", 0, kNull, ERROR_ACCESS_DENIED},
+    {"GetClipboardSequenceNumber", 0, 0, kKeepLastError},
     {"GetDlgItem", 8, kNull, ERROR_CONTROL_ID_NOT_FOUND},
     {"GetSubMenu", 8, kNull, kKeepLastError},
     {"GetWindowLongA", 8, 0, ERROR_INVALID_WINDOW_HANDLE},
     {"GetWindowLongPtrA", 8, 0, ERROR_INVALID_WINDOW_HANDLE},  // the 64-bit twin's name
+    {"GetWindowLongW", 8, 0, ERROR_INVALID_WINDOW_HANDLE},
+    {"GetWindowLongPtrW", 8, 0, ERROR_INVALID_WINDOW_HANDLE},
     {"InsertMenuA", 20, kFalse, ERROR_NOT_ENOUGH_MEMORY},
     {"InsertMenuW", 20, kFalse, ERROR_NOT_ENOUGH_MEMORY},
     {"IsClipboardFormatAvailable", 4, kFalse, kKeepLastError},
     {"LoadCursorA", 8, kNull, ERROR_RESOURCE_NAME_NOT_FOUND},
     {"MessageBoxA", 16, 0, ERROR_NOT_ENOUGH_MEMORY},
     {"MessageBoxW", 16, 0, ERROR_NOT_ENOUGH_MEMORY},
+    {"MsgWaitForMultipleObjects", 20, WAIT_FAILED, ERROR_INVALID_PARAMETER},
     {"OpenClipboard", 4, kFalse, ERROR_ACCESS_DENIED},
     {"PostMessageA", 16, kFalse, ERROR_NOT_ENOUGH_QUOTA},
     {"RegisterClipboardFormatA", 4, 0, ERROR_NOT_ENOUGH_MEMORY},
     {"SetClipboardData", 8, kNull, ERROR_CLIPBOARD_NOT_OPEN},
     {"SetDlgItemTextW", 12, kFalse, ERROR_CONTROL_ID_NOT_FOUND},
+    {"SetPropA", 12, kFalse, ERROR_NOT_ENOUGH_MEMORY},
     {"SetTimer", 16, 0, ERROR_NOT_ENOUGH_MEMORY},
     {"SetWindowLongA", 12, 0, ERROR_INVALID_WINDOW_HANDLE},
     {"SetWindowLongPtrA", 12, 0, ERROR_INVALID_WINDOW_HANDLE},  // the 64-bit twin's name
+    {"SetWindowLongW", 12, 0, ERROR_INVALID_WINDOW_HANDLE},
+    {"SetWindowLongPtrW", 12, 0, ERROR_INVALID_WINDOW_HANDLE},
 };
 
 constexpr char kReleases[] =
@@ -97,7 +108,13 @@ const Exemption kExemptions[] = {
     {"EndDialog", kReleases},
     {"KillTimer", kReleases},
     {"free", kReleases},
+    {"RemovePropA", kReleases},
     {"CallWindowProcA", "returns the host procedure's own result"},
+    {"CallWindowProcW", "returns the host procedure's own result"},
+    {"IsWindowUnicode", "FALSE is also the answer for an ANSI window"},
+    {"IsHungAppWindow", "FALSE is also the answer for an owner that responds"},
+    {"GetPropA", "null is also the answer for a window without the mark"},
+    {"PeekMessageW", "FALSE is also the answer when no message waits"},
     {"SendMessageA", "returns the window's own result; fails only for a window that is gone"},
     {"SetCursor", "returns the previous cursor, which may be none"},
     {"ShowWindow", "returns the previous visibility"},
@@ -602,7 +619,11 @@ LONG CALLBACK CountEscape(EXCEPTION_POINTERS* info) {
     // escapes is judged when the catching frame is known (JudgeUnwind).
     if (code == kGccThrow) {
         const std::uintptr_t boundary = BoundaryOfThrow(*info->ContextRecord);
-        if (boundary != 0 && Escapes.pendingCount < kMostPendingThrows) {
+        // A module without the system's unwinder cannot catch: every throw of its escapes.
+        if (boundary != 0 && Escapes.rtlUnwindEx == nullptr) {
+            ++Escapes.count;
+            Escapes.lastCode = kGccThrow;
+        } else if (boundary != 0 && Escapes.pendingCount < kMostPendingThrows) {
             Escapes.pending[Escapes.pendingCount++] = boundary;
         }
     }
@@ -632,12 +653,7 @@ ExceptionCounter::~ExceptionCounter() {
     Escapes.thread = 0;
 }
 
-bool ExceptionCounter::active() const {
-#if defined(__x86_64__)
-    if (Escapes.rtlUnwindEx == nullptr) return false;
-#endif
-    return handler_ != nullptr && Escapes.moduleEnd != 0;
-}
+bool ExceptionCounter::active() const { return handler_ != nullptr && Escapes.moduleEnd != 0; }
 // A throw of the module that no frame of the module caught went elsewhere: it escaped.
 int ExceptionCounter::count() const { return Escapes.count + Escapes.pendingCount; }
 DWORD ExceptionCounter::lastCode() const {
