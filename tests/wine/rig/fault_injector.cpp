@@ -71,6 +71,7 @@ const FailureMode kFailureModes[] = {
     {"PostMessageA", 16, kFalse, ERROR_NOT_ENOUGH_QUOTA},
     {"RegisterClipboardFormatA", 4, 0, ERROR_NOT_ENOUGH_MEMORY},
     {"SetClipboardData", 8, kNull, ERROR_CLIPBOARD_NOT_OPEN},
+    {"SendMessageA", 16, 0, kKeepLastError},  // a window that does not know the message
     {"SetDlgItemTextW", 12, kFalse, ERROR_CONTROL_ID_NOT_FOUND},
     {"SetTimer", 16, 0, ERROR_NOT_ENOUGH_MEMORY},
     {"SetWindowLongA", 12, 0, ERROR_INVALID_WINDOW_HANDLE},
@@ -98,7 +99,6 @@ const Exemption kExemptions[] = {
     {"KillTimer", kReleases},
     {"free", kReleases},
     {"CallWindowProcA", "returns the host procedure's own result"},
-    {"SendMessageA", "returns the window's own result; fails only for a window that is gone"},
     {"SetCursor", "returns the previous cursor, which may be none"},
     {"ShowWindow", "returns the previous visibility"},
     {"IsDlgButtonChecked", "0 is also the answer for a cleared box"},
