@@ -47,11 +47,14 @@ fuzz: setup
 bench: run-build
 	@scripts/run-benchmarks.sh
 
+# Without files (no git, or not a checkout) clang-format would read standard input instead.
+SOURCES = $$(git ls-files '*.cpp' '*.h' | grep . || echo "no sources listed by git" >&2)
+
 format:
-	@clang-format -i $$(git ls-files '*.cpp' '*.h')
+	@files=$(SOURCES) && [ -n "$$files" ] && clang-format -i $$files </dev/null
 
 format-check:
-	@clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
+	@files=$(SOURCES) && [ -n "$$files" ] && clang-format --dry-run --Werror $$files </dev/null
 
 clean:
 	rm -rf $(CROSS) $(BUILD)/cross64 $(BUILD)/native $(BUILD)/native-asan $(BUILD)/fuzz \

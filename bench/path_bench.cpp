@@ -1,10 +1,14 @@
 // Cost of the open command's text road (ExtractPath, ValidatePath, PathNamesFile,
 // PathNeedsQuoting) beside one std::char_traits<char16_t>::length pass over the same text.
-// Prints the ratio of the two for every text after the usual benchmark output.
+// Prints the ratio of the two for every text after the usual benchmark output: the median of
+// the repetitions (5 unless --benchmark_repetitions says otherwise), with the smallest and the
+// largest beside it.
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -92,31 +96,51 @@ void Length(benchmark::State& state, Text* text) {
                             static_cast<std::int64_t>(text->pristine.size() * 2));
 }
 
-// Keeps the time per iteration of each run so the ratios can be printed at the end.
+// The median of a run's repetitions with the smallest and the largest.
+struct Spread {
+    double median = 0, least = 0, most = 0;
+};
+
+Spread SpreadOf(std::vector<double> times) {
+    std::sort(times.begin(), times.end());
+    const std::size_t n = times.size();
+    const double median = n % 2 == 1 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+    return {median, times.front(), times.back()};
+}
+
+// Keeps the time per iteration of every repetition so the ratios can be printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
                 // Kept in nanoseconds whatever unit the benchmark reports in.
-                times_[run.benchmark_name()] = run.GetAdjustedRealTime() * 1e9 /
-                                               benchmark::GetTimeUnitMultiplier(run.time_unit);
+                times_[run.run_name.str()].push_back(
+                    run.GetAdjustedRealTime() * 1e9 /
+                    benchmark::GetTimeUnitMultiplier(run.time_unit));
             }
         }
         ConsoleReporter::ReportRuns(runs);
     }
 
     void PrintRatios(const std::vector<std::string>& cases) const {
-        std::printf("\n%-30s %14s %14s %8s %12s\n", "text", "road ns", "length ns", "ratio",
+        std::printf("\nmedian of the repetitions [smallest, largest]\n");
+        std::printf("%-26s %34s %34s %22s %12s\n", "text", "road ns", "length ns", "ratio",
                     "road ns/char");
         for (const std::string& name : cases) {
             auto road = times_.find("Road/" + name);
             auto length = times_.find("Length/" + name);
             if (road == times_.end() || length == times_.end()) continue;
-            const std::size_t chars = CharsOf(name);
-            std::printf("%-30s %14.0f %14.0f %8.2f %12.3f\n", name.c_str(), road->second,
-                        length->second, road->second / length->second,
-                        road->second / static_cast<double>(chars));
+            const Spread r = SpreadOf(road->second);
+            const Spread l = SpreadOf(length->second);
+            // The ratio's range pairs the extremes: the fastest road with the slowest length
+            // pass and the other way round.
+            std::printf(
+                "%-26s %10.0f [%10.0f, %10.0f] %10.0f [%10.0f, %10.0f] %6.2f [%6.2f, %6.2f] "
+                "%12.3f\n",
+                name.c_str(), r.median, r.least, r.most, l.median, l.least, l.most,
+                r.median / l.median, r.least / l.most, r.most / l.least,
+                r.median / static_cast<double>(CharsOf(name)));
         }
     }
 
@@ -127,7 +151,7 @@ private:
         auto found = sizes.find(name);
         return found == sizes.end() ? 1 : found->second;
     }
-    std::map<std::string, double> times_;
+    std::map<std::string, std::vector<double>> times_;
 };
 
 }  // namespace
@@ -153,6 +177,16 @@ int main(int argc, char** argv) {
                 ->Unit(benchmark::kMicrosecond);
         }
     }
+    std::vector<char*> arguments(argv, argv + argc);
+    bool repetitionsGiven = false;
+    for (char* argument : arguments) {
+        repetitionsGiven |= std::strncmp(argument, "--benchmark_repetitions", 23) == 0;
+    }
+    char defaultRepetitions[] = "--benchmark_repetitions=5";
+    if (!repetitionsGiven) arguments.push_back(defaultRepetitions);
+    argc = static_cast<int>(arguments.size());
+    arguments.push_back(nullptr);
+    argv = arguments.data();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -7,7 +7,8 @@
 #   scripts/check-dll-file.sh --imports WINNT DLL   only the check of the imported functions
 #                                                    against Windows WINNT (e.g. 0x0500)
 #   scripts/check-dll-file.sh --self-test           shows that the import check refuses DLLs
-#                                                    that import a Vista or an XP function
+#                                                    that import a Vista or an XP function, or
+#                                                    a C runtime function Windows 2000 lacks
 # The resources (dialog templates) are compared by the Wine suite, which reads this file as
 # data in the 64-bit twin too.
 set -uo pipefail
@@ -39,12 +40,19 @@ XP_FUNCTIONS=(
     SetDllDirectoryW HeapSetInformation GetSystemTimes AttachConsole RtlCaptureContext
 )
 
+# What Windows 2000's msvcrt.dll exports, and where the facts come from: the list beside this
+# script. The headers cannot tell, since they declare the runtime's later functions too.
+MSVCRT_LIST=scripts/msvcrt-win2000.txt
+msvcrt_win2000() {
+    sed 's/#.*//' "$MSVCRT_LIST" | tr -s ' \t' '\n' | sed '/^$/d'
+}
+
 # Each imported system function must exist on Windows WINNT: it is compiled against the
 # mingw-w64 headers with _WIN32_WINNT and WINVER at that value, which hide the functions of
-# later systems, and checked against the list above. The C runtime's own imports (msvcrt) are
-# outside what the headers can tell.
+# later systems, and checked against the list above. For Windows 2000 the C runtime's imports
+# (msvcrt) must be on its list.
 check_target_imports() {
-    local winnt="$1" dll="$2" source count output status late
+    local winnt="$1" dll="$2" source count output status late crt=0
     count=$(imported_functions "$dll" | grep -vc '^msvcrt.dll ')
     [ "$count" -gt 0 ] || { fail "no imported function of $dll could be read"; return; }
     source=$(mktemp --suffix=.cpp)
@@ -66,19 +74,25 @@ check_target_imports() {
         return
     fi
     if [ "$winnt" = 0x0500 ]; then
-        late=$(printf '%s\n%s\n' "$late" "$(imported_functions "$dll" | awk '{print $2}' |
-            grep -xF "$(printf '%s\n' "${XP_FUNCTIONS[@]}")")" | sed '/^$/d' | sort -u)
+        [ -n "$(msvcrt_win2000)" ] || { fail "no names in $MSVCRT_LIST"; return; }
+        crt=$(imported_functions "$dll" | grep -c '^msvcrt.dll ')
+        late=$(printf '%s\n%s\n%s\n' "$late" "$(imported_functions "$dll" | awk '{print $2}' |
+            grep -xF "$(printf '%s\n' "${XP_FUNCTIONS[@]}")")" \
+            "$(imported_functions "$dll" | awk '$1 == "msvcrt.dll" {print $2}' |
+                grep -vxF "$(msvcrt_win2000)")" | sed '/^$/d' | sort -u)
     fi
     if [ -z "$late" ]; then
         pass "every function $(basename "$dll") imports from Windows exists on Windows $winnt" \
-            "($count checked; msvcrt's not)"
+            "($count checked by the headers, $crt of msvcrt by its Windows 2000 list)"
     else
         fail "$(basename "$dll") imports functions that Windows $winnt lacks: $(echo $late)"
     fi
 }
 
-# Two small DLLs, one importing GetTickCount64 (Vista), one AddVectoredExceptionHandler (XP):
-# the check must refuse the first for XP and 2000, the second for 2000 only.
+# Three small DLLs, importing GetTickCount64 (Vista), AddVectoredExceptionHandler (XP) and
+# msvcrt's _vscwprintf (a later runtime's): the check must refuse the first for XP and 2000,
+# the others for 2000 only, naming the function. Their other msvcrt imports, the runtime's
+# start-up, must pass the list.
 self_test() {
     local dir verdicts
     dir=$(mktemp -d)
@@ -86,19 +100,24 @@ self_test() {
         'return GetTickCount64();' >"$dir/vista.c"
     printf '#include <windows.h>\n__declspec(dllexport) PVOID WINAPI Probe(void) {\n%s\n}\n' \
         'return AddVectoredExceptionHandler(1, NULL);' >"$dir/xp.c"
+    printf '#include <stdio.h>\n__declspec(dllexport) int Probe(va_list a) {\n%s\n}\n' \
+        'return _vscwprintf(L"%d", a);' >"$dir/crt.c"
     i686-w64-mingw32-gcc-win32 -D_WIN32_WINNT=0x0600 -shared -o "$dir/vista.dll" "$dir/vista.c" &&
-        i686-w64-mingw32-gcc-win32 -shared -o "$dir/xp.dll" "$dir/xp.c" ||
+        i686-w64-mingw32-gcc-win32 -shared -o "$dir/xp.dll" "$dir/xp.c" &&
+        i686-w64-mingw32-gcc-win32 -shared -o "$dir/crt.dll" "$dir/crt.c" ||
         { fail "the import check's probe DLLs did not build"; rm -rf "$dir"; return; }
     verdicts=$(for winnt in 0x0500 0x0501; do
-        for probe in vista xp; do
-            "$0" --imports "$winnt" "$dir/$probe.dll" | cut -c1-4 | tr '\n' ' '
+        for probe in vista xp crt; do
+            "$0" --imports "$winnt" "$dir/$probe.dll" |
+                sed -n 's/^\(FAIL\) .*: \(.*\)$/\1(\2)/p; s/^\(PASS\) .*/\1/p' | tr '\n' ' '
         done
     done)
     rm -rf "$dir"
-    if [ "$verdicts" = "FAIL FAIL FAIL PASS " ]; then
-        pass "the import check refuses GetTickCount64 for XP and 2000, AddVectoredExceptionHandler for 2000"
+    if [ "$verdicts" = "FAIL(GetTickCount64) FAIL(AddVectoredExceptionHandler) FAIL(_vscwprintf) FAIL(GetTickCount64) PASS PASS " ]; then
+        pass "the import check refuses GetTickCount64 for XP and 2000, AddVectoredExceptionHandler" \
+            "and msvcrt's _vscwprintf for 2000"
     else
-        fail "the import check judged its probes wrongly (2000: Vista, XP; XP: Vista, XP): $verdicts"
+        fail "the import check judged its probes wrongly (2000: Vista, XP, msvcrt; XP: the same): $verdicts"
     fi
 }
 

@@ -62,6 +62,18 @@ count_lines() {
     done <"$log"
 }
 
+# Runs a check script that prints PASS and FAIL lines and counts them; a script that ends
+# non-zero without a FAIL line (it could not run, or stopped early) fails too.
+check_script() {  # check_script LOGNAME DESCRIPTION COMMAND...
+    local log="$RESULTS/$1.log" description="$2" status
+    shift 2
+    "$@" >"$log" 2>&1
+    status=$?
+    count_lines "$log"
+    [ "$status" -eq 0 ] || grep -q "^FAIL " "$log" ||
+        { fail "$description: exit status $status (see $log)"; tail -20 "$log"; }
+}
+
 build() {  # build DIR LOG cmake-args... [-- TARGET...]
     local dir="$1" log="$2" targets=()
     shift 2
@@ -113,8 +125,12 @@ run_old_windows() {
 }
 
 note "formatting"
-if clang-format --dry-run --Werror $(git ls-files '*.cpp' '*.h') >"$RESULTS/format.log" 2>&1; then
-    pass "clang-format"
+# Without files (no git, or not a checkout) clang-format would read standard input.
+sources=$(git ls-files '*.cpp' '*.h' 2>/dev/null)
+if [ -z "$sources" ]; then
+    fail "clang-format: git lists no sources to check"
+elif clang-format --dry-run --Werror $sources </dev/null >"$RESULTS/format.log" 2>&1; then
+    pass "clang-format ($(wc -l <<<"$sources") files)"
 else
     fail "clang-format (see $RESULTS/format.log)"; head -20 "$RESULTS/format.log"
 fi
@@ -156,10 +172,10 @@ if build "$CVT_BUILD/cross" "$RESULTS/cross-build.log" \
     -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release "${product_targets[@]}"; then
     product_built=1
     grep -E 'CvTrivane.dll: [0-9]+ bytes' "$RESULTS/cross-build.log" | tail -1
-    scripts/check-dll-file.sh "$CVT_BUILD/cross/bin/CvTrivane.dll" >"$RESULTS/dll-file.log" 2>&1
-    count_lines "$RESULTS/dll-file.log"
-    scripts/check-dll-file.sh --self-test >"$RESULTS/dll-file-self-test.log" 2>&1
-    count_lines "$RESULTS/dll-file-self-test.log"
+    check_script dll-file "the DLL's file checks" scripts/check-dll-file.sh \
+        "$CVT_BUILD/cross/bin/CvTrivane.dll"
+    check_script dll-file-self-test "the import check's self-test" \
+        scripts/check-dll-file.sh --self-test
 else
     product_built=0
     fail "32-bit build"; tail -30 "$RESULTS/cross-build.log"
@@ -188,11 +204,7 @@ elif [ "$product_built" = 1 ]; then
 fi
 
 note "release archive"
-scripts/check-dist.sh >"$RESULTS/dist.log" 2>&1
-dist_status=$?
-count_lines "$RESULTS/dist.log"
-[ "$dist_status" -eq 0 ] || grep -q "^FAIL " "$RESULTS/dist.log" ||
-    { fail "release archive (see $RESULTS/dist.log)"; tail -20 "$RESULTS/dist.log"; }
+check_script dist "release archive" scripts/check-dist.sh
 
 echo
 if [ "$skipped" -gt 0 ]; then

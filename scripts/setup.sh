@@ -13,7 +13,7 @@ source scripts/wine-env.sh
 
 PACKAGES=(
     make cmake g++ clang clang-format libclang-rt-14-dev googletest libgtest-dev
-    libbenchmark-dev locales
+    libbenchmark-dev locales git
     g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 mingw-w64-i686-dev binutils-mingw-w64-i686
     g++-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-win32 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
     wine wine64 fonts-wine xvfb xauth x11-utils fonts-ipafont-gothic imagemagick xdotool
@@ -49,18 +49,24 @@ enable_japanese_locale() {
     as_root locale-gen >/dev/null
 }
 
+# Wine under the Japanese locale. Only the Wine commands get it: this shell may have looked
+# for locales before ja_JP.UTF-8 was generated, and glibc does not look again in the same
+# process, so setting LC_ALL here would only print bash's warning that it cannot.
+japanese_wine() {
+    env LC_ALL="$CVT_WINE_LOCALE" wine "$@"
+}
+
 # The prefix is created under the Japanese locale (so ANSI code page 932 and Japanese UI
 # fonts) and with Managed=N: without a window manager each destroyed top-level window would
 # otherwise cost about two seconds.
 prepare_prefix() {
     [ -f "$WINEPREFIX/.cvt-ready" ] && return
     echo "setup: creating the $CVT_WINE_BITS-bit Wine prefix $WINEPREFIX"
-    export LC_ALL="$CVT_WINE_LOCALE"
     rm -rf "$WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"
-    wine wineboot.exe -i >"$CVT_BUILD/wineboot$CVT_WINE_BITS.log" 2>&1 || true
+    japanese_wine wineboot.exe -i >"$CVT_BUILD/wineboot$CVT_WINE_BITS.log" 2>&1 || true
     wineserver -w
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+    japanese_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
         >>"$CVT_BUILD/wineboot$CVT_WINE_BITS.log" 2>&1
     wineserver -w
     [ -f "$WINEPREFIX/system.reg" ] || { echo "setup: Wine prefix not created" >&2; exit 1; }
@@ -74,9 +80,8 @@ prepare_prefix() {
 prepare_fonts() {
     [ -f "$WINEPREFIX/.cvt-fonts" ] && return
     echo "setup: fonts for the Wine prefix"
-    export LC_ALL="$CVT_WINE_LOCALE"
     cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
-    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /t REG_SZ \
+    japanese_wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /t REG_SZ \
         /d IPAPGothic /f >>"$CVT_BUILD/wineboot$CVT_WINE_BITS.log" 2>&1
     wineserver -w
     touch "$WINEPREFIX/.cvt-fonts"

@@ -21,12 +21,18 @@ constexpr WPARAM kStepSize = 5;
 void SetUpBar(HWND dialog) {
     HWND bar = GetDlgItem(dialog, kProgressBarControl);
     if (SupportsMarqueeProgress() == 1) {
-        SetWindowLongA(bar, GWL_STYLE, GetWindowLongA(bar, GWL_STYLE) | PBS_MARQUEE);
-        SendMessageA(bar, PBM_SETMARQUEE, kMarqueeOn, kMarqueeInterval);
-    } else {
-        SendMessageA(bar, PBM_SETRANGE, 0, kStepRange);
-        SendMessageA(bar, PBM_SETSTEP, kStepSize, 0);
+        const LONG style = GetWindowLongA(bar, GWL_STYLE);
+        SetWindowLongA(bar, GWL_STYLE, style | PBS_MARQUEE);
+        // The marquee is common controls 6, which a host gets only through its own manifest.
+        // Version 6 answers TRUE; older controls do not know the message and are taken to
+        // answer 0, as for any message they pass on. Then this bar and every later one of
+        // this load steps, as on Windows 2000.
+        if (SendMessageA(bar, PBM_SETMARQUEE, kMarqueeOn, kMarqueeInterval) != 0) return;
+        SetWindowLongA(bar, GWL_STYLE, style);
+        MarqueeSupported = 0;
     }
+    SendMessageA(bar, PBM_SETRANGE, 0, kStepRange);
+    SendMessageA(bar, PBM_SETSTEP, kStepSize, 0);
 }
 
 void Tick(HWND dialog) {

@@ -21,8 +21,9 @@ inline constexpr std::uint32_t kProgressTicksBeforeReset = 20;
 // Timer ticks since the last reset, shared by every progress window of the library's life.
 extern std::uint32_t ProgressTickCount;
 
-// 1 on Windows XP (5.1) and later, whose progress bar has a marquee mode, else 0. The
-// system is asked once per library load.
+// 1 on Windows XP (5.1) and later, whose progress bar can have a marquee mode, else 0; 0 too
+// once a bar has refused the marquee (a host without common controls 6). The system is asked
+// once per library load.
 int SupportsMarqueeProgress();
 
 // Returns FALSE for every message.

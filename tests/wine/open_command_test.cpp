@@ -10,6 +10,7 @@
 #include <string>
 
 #include "rig/dialogs.h"
+#include "rig/fault_injector.h"
 #include "rig/rig.h"
 
 namespace {
@@ -414,41 +415,58 @@ TEST_F(ProgressWindow, RunsTheBarThatTheRealSystemVersionCalls) {
     EXPECT_EQ(SentTo(bar, 1026).size(), 1u) << "the tick counter resets";
 }
 
+// A refused marquee (a host without common controls 6 answers PBM_SETMARQUEE with 0) is
+// played on the second open by failing its SendMessageA.
 TEST(ProgressVersions, MarqueeFromWindowsXpOnAndAStepBarBefore) {
     const struct {
         rig::PlayedVersion version;
+        bool refused;
         bool marquee;
     } cases[] = {
-        {{false, false, 4, 10}, false}, {{false, false, 5, 0}, false},
-        {{false, false, 5, 1}, true},   {{false, false, 5, 2}, true},
-        {{false, false, 6, 0}, true},   {{false, false, 10, 0}, true},
-        {{false, true, 0, 0}, false},
+        {{false, false, 4, 10}, false, false}, {{false, false, 5, 0}, false, false},
+        {{false, false, 5, 1}, false, true},   {{false, false, 5, 2}, false, true},
+        {{false, false, 6, 0}, false, true},   {{false, false, 10, 0}, false, true},
+        {{false, true, 0, 0}, false, false},   {{false, false, 5, 1}, true, false},
+        {{false, false, 10, 0}, true, false},
     };
     rig::DeleteSettingsKey();
     rig::CreateSettingsKey();
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.version.major << "." << c.version.minor
-                                        << (c.version.fail ? " failing" : ""));
+                                        << (c.version.fail ? " failing" : "")
+                                        << (c.refused ? " refusing the marquee" : ""));
         rig::HostSession session;
         ASSERT_TRUE(session.ok());
         rig::PluginObserver& observer = session.Observe();
         observer.PlayVersion(c.version);
         rig::WriteDword(L"TrivaneConfirm", 0);
+        rig::FaultInjector injector(session.module());
+        int sendsPerOpen = 0;
         for (int open = 0; open < 2; ++open) {
+            // The marquee's message is the last one an open sends.
+            if (open == 1 && c.refused) {
+                ASSERT_TRUE(injector.FailCall("SendMessageA", sendsPerOpen));
+            }
             session.SelectInView(L"\\\\fs01\\share");
             session.PressShiftO(session.view());
+            sendsPerOpen = injector.Counts()["SendMessageA"];
         }
-        HWND bar = GetDlgItem(observer.log().lastProgressWindow, 1014);
+        EXPECT_EQ(injector.injected(), c.refused);
+        HWND window = observer.log().lastProgressWindow;
+        HWND bar = GetDlgItem(window, 1014);
         ASSERT_NE(bar, nullptr);
         EXPECT_EQ((GetWindowLongW(bar, GWL_STYLE) & 0x08) != 0, c.marquee);
-        int setRange = 0, setStep = 0;
+        SendMessageW(window, WM_TIMER, 52682, 0);
+        int setRange = 0, setStep = 0, steps = 0;
         for (const rig::SentMessage& sent : observer.log().sent) {
             if (sent.window != bar) continue;
             if (sent.message == 1025 && sent.wParam == 0 && sent.lParam == 0x00640000) ++setRange;
             if (sent.message == 1028 && sent.wParam == 5) ++setStep;
+            if (sent.message == 1029) ++steps;
         }
         EXPECT_EQ(setRange, c.marquee ? 0 : 1);
         EXPECT_EQ(setStep, c.marquee ? 0 : 1);
+        EXPECT_EQ(steps > 0, !c.marquee) << "only the step bar is stepped";
         // Asked once per load, with the record's full size.
         EXPECT_EQ(observer.log().versionQuerySizes, std::vector<DWORD>{276});
     }

@@ -79,6 +79,7 @@ const FailureMode kFailureModes[] = {
     {"PostMessageA", 16, kFalse, ERROR_NOT_ENOUGH_QUOTA},
     {"RegisterClipboardFormatA", 4, 0, ERROR_NOT_ENOUGH_MEMORY},
     {"SetClipboardData", 8, kNull, ERROR_CLIPBOARD_NOT_OPEN},
+    {"SendMessageA", 16, 0, kKeepLastError},  // a window that does not know the message
     {"SetDlgItemTextW", 12, kFalse, ERROR_CONTROL_ID_NOT_FOUND},
     {"SetPropA", 12, kFalse, ERROR_NOT_ENOUGH_MEMORY},
     {"SetTimer", 16, 0, ERROR_NOT_ENOUGH_MEMORY},
@@ -115,7 +116,6 @@ const Exemption kExemptions[] = {
     {"IsHungAppWindow", "FALSE is also the answer for an owner that responds"},
     {"GetPropA", "null is also the answer for a window without the mark"},
     {"PeekMessageW", "FALSE is also the answer when no message waits"},
-    {"SendMessageA", "returns the window's own result; fails only for a window that is gone"},
     {"SetCursor", "returns the previous cursor, which may be none"},
     {"ShowWindow", "returns the previous visibility"},
     {"IsDlgButtonChecked", "0 is also the answer for a cleared box"},
