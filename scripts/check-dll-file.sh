@@ -195,4 +195,16 @@ else
 fi
 
 check_target_imports "$target_winnt" "$dll"
+
+# No exception can be raised in the library: its link map names no throw and no unwinder entry.
+# Where another module of the host brought the toolchain's shared unwinder first, any throw in
+# the library would end the host, even one it caught itself.
+map="${dll%.dll}.map"
+if [ ! -s "$map" ]; then
+    fail "the link map $map is missing"
+elif throwers=$(grep -oE '__cxa_(throw|rethrow|allocate_exception)|_Unwind_(RaiseException|Resume)|__gxx_personality_[a-z0-9]+' "$map" | sort -u) && [ -n "$throwers" ]; then
+    fail "the link map names exception machinery: $(echo $throwers)"
+else
+    pass "no throw and no unwinder linked in (link map $(basename "$map"))"
+fi
 exit $failed

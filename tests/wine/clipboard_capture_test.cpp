@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "rig/clipboard_rig.h"
@@ -360,6 +362,42 @@ TEST_P(HeldClipboard, CaptureWaitsThenLeavesTheClipboardAloneOrPutsItBackLater) 
 }
 
 INSTANTIATE_TEST_SUITE_P(Holds, HeldClipboard, testing::ValuesIn(kHolds), CaseName());
+
+// An owner that promised text and then stopped answering: fetching its data would wait on it,
+// so the capture leaves the clipboard to it without opening it.
+TEST_F(SelectionCapture, AnOwnerThatStoppedAnsweringIsLeftAlone) {
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE wake = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HWND owner = nullptr;
+    std::thread hung([&] {
+        owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr,
+                                nullptr);
+        if (OpenClipboard(owner)) {
+            EmptyClipboard();
+            SetClipboardData(CF_UNICODETEXT, nullptr);  // rendered on request, never
+            CloseClipboard();
+        }
+        SetEvent(ready);
+        WaitForSingleObject(wake, 20000);  // handles no message meanwhile
+        DestroyWindow(owner);
+    });
+    WaitForSingleObject(ready, 5000);
+    for (int i = 0; i < 80 && !IsHungAppWindow(owner); ++i) Sleep(100);
+    ASSERT_TRUE(IsHungAppWindow(owner));
+    rig::ClipboardCallWatch calls(probe_->module());
+    const int copies = standin::CopyCommandsAnswered();
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(Capture(), kFailed);
+    std::printf("capture against a hung owner: %lu ms\n", GetTickCount() - start);
+    EXPECT_EQ(calls.opens(), 0);
+    EXPECT_EQ(standin::CopyCommandsAnswered(), copies);
+    EXPECT_EQ(GetClipboardOwner(), owner);
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_UNICODETEXT));
+    SetEvent(wake);
+    hung.join();
+    CloseHandle(ready);
+    CloseHandle(wake);
+}
 
 // ---- Memory that runs out, and clipboard calls that refuse --------------------------------
 

@@ -233,6 +233,39 @@ TEST_F(Gestures, ShiftOWithoutSelectionOpensNothingAndTheKeyReachesTheHost) {
     EXPECT_EQ(HostGot(WM_CHAR), 1);
 }
 
+// The plug-in's procedure keeps each window's character set: text outside the ANSI code page
+// survives in the host's Unicode windows, and a window made with the ANSI functions stays ANSI.
+TEST_F(Gestures, SubclassedWindowsKeepTheirCharacterSetAndTheirText) {
+    const auto plugin = reinterpret_cast<LONG_PTR>(standin::Plugin().module);
+    auto subclassed = [&](HWND window) {  // its procedure lies in the plug-in's image
+        const LONG_PTR procedure = IsWindowUnicode(window)
+                                       ? GetWindowLongPtrW(window, GWLP_WNDPROC)
+                                       : GetWindowLongPtrA(window, GWLP_WNDPROC);
+        return procedure > plugin && procedure < plugin + 0x1000000;
+    };
+    const wchar_t kWide[] = L"\\\\srv\\café\\资\\😀 ü";
+    for (HWND window : {View(), OpenCompose(L"")}) {
+        EXPECT_TRUE(subclassed(window));
+        EXPECT_TRUE(IsWindowUnicode(window));
+        SetWindowTextW(window, kWide);
+        wchar_t back[64] = {};
+        GetWindowTextW(window, back, 64);
+        EXPECT_STREQ(back, kWide);
+    }
+    HWND frame = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr,
+                                 nullptr, nullptr);
+    HWND ansi = CreateWindowExA(0, "EDIT", "", WS_CHILD, 0, 0, 50, 20, frame,
+                                reinterpret_cast<HMENU>(103), nullptr, nullptr);
+    standin::Plugin().OnOpenCompose(frame, 0);
+    EXPECT_TRUE(subclassed(ansi));
+    EXPECT_FALSE(IsWindowUnicode(ansi));
+    SendMessageA(ansi, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("\\\\fs01\\\x8b\xa4\x97\x4c"));
+    char text[32] = {};
+    GetWindowTextA(ansi, text, sizeof(text));
+    EXPECT_STREQ(text, "\\\\fs01\\\x8b\xa4\x97\x4c");  // 共有 in Shift_JIS
+    DestroyWindow(frame);
+}
+
 TEST_F(Gestures, TheTripleClickMessageReachesTheHostAfterThePlugInActed) {
     g_launchesWhenTripleClickArrived.clear();
     standin::SetMessageObserver(&RecordHostMessage);
