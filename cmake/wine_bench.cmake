@@ -4,6 +4,7 @@ set(CVT_CLIPBOARD_HELPERS ${CVT_ROOT}/tests/wine/rig/clipboard_helpers)
 
 # The capture sources compiled exactly as in the plug-in, plus exports for the tests.
 add_library(cvt_capture_probe SHARED
+    ${CVT_ROOT}/src/common/allocation.cpp
     ${CVT_ROOT}/src/capture/clipboard_backup.cpp
     ${CVT_ROOT}/src/capture/restore_retry.cpp
     ${CVT_ROOT}/src/capture/selection_capture.cpp
@@ -16,7 +17,8 @@ target_include_directories(cvt_capture_probe PRIVATE ${CVT_ROOT}/src)
 target_compile_definitions(cvt_capture_probe PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX
     ${CVT_TARGET_WINDOWS})
 cvt_win32_threads(cvt_capture_probe)
-target_compile_options(cvt_capture_probe PRIVATE -Os -ffunction-sections -fdata-sections)
+target_compile_options(cvt_capture_probe PRIVATE -Os -ffunction-sections -fdata-sections
+    -fno-exceptions)
 target_link_options(cvt_capture_probe PRIVATE -static -Wl,--gc-sections)
 target_link_libraries(cvt_capture_probe PRIVATE gdi32 user32 advapi32)
 

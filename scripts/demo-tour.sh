@@ -177,6 +177,50 @@ else
     shot context-menu "$main"
 fi
 
+step "a copied picture survives Shift+O and a right-click without a selection, and typing OK"
+# With the default settings (text only), a capture would have cleared the picture; without a
+# selection there is no capture at all.
+picture_on_clipboard() { xclip -selection clipboard -o -t TARGETS 2>/dev/null | grep -qx image/png; }
+/usr/bin/convert -size 64x64 xc:orange "$out/picture.png"
+xclip -selection clipboard -t image/png -i "$out/picture.png"
+if picture_on_clipboard; then ok "a picture is on the clipboard"; else bad "the picture could not be placed"; fi
+read -r x y < <(line_point 1)
+xdotool mousemove "$x" "$y" click 1 # the caret, nothing selected
+xdotool key shift+o
+before=$(menus_up)
+xdotool click 3
+wait_menu "$before" && xdotool key Escape
+xdotool key alt+f n # ファイル > 新規作成
+if compose=$(wait_window '^メールの作成$' 10); then
+    read -r w h x y < <(window_box "$compose" | tr 'x+' '  ')
+    xdotool mousemove $((x + w / 2)) $((y + h - 30)) click 1 key ctrl+End type ' OK'
+    sleep 0.5
+    shot typed-ok "$compose"
+    if picture_on_clipboard; then ok "the picture is still on the clipboard"; else bad "the picture is gone"; fi
+    xdotool key ctrl+End shift+Home ctrl+c # the last line, copied to be read here
+    sleep 0.5
+    if [ "$(xclip -selection clipboard -o 2>/dev/null)" = ' OK' ]; then
+        ok "OK was typed into the mail"
+    else
+        bad "the mail does not end with the typed OK"
+    fi
+    # Shift+O on the selected line with the path asks; after No the line is as it was, with no O
+    # typed over the selection (the screenshot shows it; the Wine suite checks the key).
+    xdotool key Up Home shift+End shift+o
+    if confirm=$(wait_window "$plugin_title" 10); then
+        ok "Shift+O on the selected path asks"
+        xdotool key Escape
+        wait_hidden "$confirm" 5 || bad "the confirmation dialog stayed after No"
+        shot asked-no "$compose"
+    else
+        bad "Shift+O on the path asked nothing"
+    fi
+    xdotool key alt+F4
+    wait_hidden "$compose" 5 || bad "the composing window stayed"
+else
+    bad "no composing window"
+fi
+
 step "the tools menu has the plug-in's settings item"
 before=$(menus_up)
 xdotool key alt+t

@@ -98,6 +98,16 @@ run_wine_suite() {
     return 0
 }
 
+# The fault roads again with the toolchain's shared unwinder loaded first, as another plug-in
+# built with the same toolchain brings it into the host: the plug-in must not need an unwinder.
+run_with_shared_unwinder() {
+    CVT_WINE_BITS=32 scripts/wine-rig.sh sh -c "
+        CVT_PRELOAD_RUNTIME=libgcc_s_dw2-1.dll wine '$CVT_BUILD/cross/bin/cvt_wine_tests.exe' \
+            --gtest_filter='Roads/FaultInjection.*:SelectionCapture.HeapRunningOut*' \
+            --gtest_output='xml:Z:$RESULTS/wine32-unwinder.xml' >'$RESULTS/wine32-unwinder.log' 2>&1"
+    count_gtest "wine, 32-bit, the shared unwinder loaded first" "$RESULTS/wine32-unwinder.xml"
+}
+
 run_tour() {
     local bits="$1"
     if CVT_WINE_BITS=$bits CVT_DEMO_SMOKE=1 scripts/demo.sh >"$RESULTS/demo$bits.log" 2>&1; then
@@ -196,10 +206,12 @@ note "the product under 32-bit Wine: the Wine suite, the demo tour, Windows 2000
 if [ "$CVT_RUNS_32BIT_HERE" != 1 ]; then
     skip "32-bit Wine suite: skipped: this machine cannot run 32-bit code"
     skip "32-bit demo tour: skipped: this machine cannot run 32-bit code"
+    skip "32-bit fault roads with the shared unwinder loaded first: skipped: this machine cannot run 32-bit code"
 elif [ "$product_built" = 1 ]; then
     if run_wine_suite 32 cross; then
         run_tour 32
         run_old_windows 32 cross
+        run_with_shared_unwinder
     fi
 fi
 

@@ -16,7 +16,7 @@ PACKAGES=(
     libbenchmark-dev locales git
     g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 mingw-w64-i686-dev binutils-mingw-w64-i686
     g++-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-win32 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
-    wine wine64 fonts-wine xvfb xauth x11-utils fonts-ipafont-gothic imagemagick xdotool
+    wine wine64 fonts-wine xvfb xauth x11-utils fonts-ipafont-gothic imagemagick xdotool xclip
     zip unzip
 )
 [ "$CVT_RUNS_32BIT_HERE" = 1 ] && PACKAGES+=(wine32:i386)
