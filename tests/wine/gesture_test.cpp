@@ -55,7 +55,7 @@ protected:
     }
     void ExpectOneLaunchOfTheServerPath() {
         ASSERT_EQ(Launches().size(), 1u);
-        EXPECT_EQ(Launches()[0].file, L"cmd.exe");
+        EXPECT_EQ(Launches()[0].file, rig::ProgramPath(L"cmd.exe"));
         EXPECT_EQ(Launches()[0].parameters, kExpectedParameters);
     }
 };

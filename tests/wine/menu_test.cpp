@@ -117,7 +117,7 @@ TEST_F(MenuTest, PickingTheItemOpensTheCapturedPath) {
     ShowAndSelect(L"\\\\elsewhere\\x");
     ASSERT_TRUE(standin::RunPluginCommand(id, View()));
     ASSERT_EQ(Launches().size(), 1u);
-    EXPECT_EQ(Launches()[0].file, L"explorer.exe");
+    EXPECT_EQ(Launches()[0].file, rig::ProgramPath(L"explorer.exe"));
     EXPECT_EQ(Launches()[0].parameters, L"\"\\\\fs01\\share\\my docs\\\"");
 }
 
