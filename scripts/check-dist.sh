@@ -167,17 +167,20 @@ report(scalar(@dialogTexts) . " dialog titles and control texts stand in the rea
 # The tools-menu item, the name in the host's plug-in list, and the two messages with their
 # titles, line by line without their leading blanks.
 my $texts = 'src/host/host_texts_cp932.cpp';
+# A title or a name is looked for where the readme gives it, since a short one could stand
+# anywhere.
 my @messageLines = (
     shown(constant($texts, 'kSetupMenuItem932')),
-    constant($texts, 'kPluginName932'),
-    constant($texts, 'kConfirmHintCaption932'),
     split(/\n/, constant($texts, 'kConfirmHintText932')),
-    constant('src/open/open_command.cpp', 'kPluginDisplayName'),
     split(/\n/, constant('src/open/open_command.cpp', 'kInvalidPathText')),
 );
 s/^(?:\s|\xE3\x80\x80)+// for @messageLines;  # blanks and ideographic spaces
-report("the tools-menu item, the plug-in's listed name and every line of the two messages stand in the readme",
-       grep { index($readme, $_) < 0 } @messageLines);
+my @titled = map { "タイトル: $_\n" } constant($texts, 'kConfirmHintCaption932'),
+    constant('src/open/open_command.cpp', 'kPluginDisplayName');
+my $listed = sprintf("一覧にも、「%s」\n   （提供元 %s、バージョン %s）", constant($texts, 'kPluginName932'),
+                     constant($texts, 'kPluginVendor932'), $version);
+report("the tools-menu item, the two messages line by line with their titles, and the plug-in list's entry stand in the readme",
+       map { (my $t = $_) =~ s/\n/\\n/g; "\"$t\"" } grep { index($readme, $_) < 0 } @messageLines, @titled, $listed);
 
 # The line that the question shows instead of its usual one for a server that may be outside.
 my $outside = eval { constant('src/open/confirm_dialog.cpp', 'kOutsideServerQuestion') };
