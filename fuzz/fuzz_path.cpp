@@ -1,9 +1,9 @@
 // Extraction, validation, launch building and the menu caption on arbitrary text, checked
 // against straightforward models of the rules and against the launch invariants.
 //
-// Input: one flag byte (bit 0: TrivaneFile on; bits 1-2: menu kind 3, 4, 11, 12), then the
-// text as UTF-16LE. The text is cut at its first NUL and put in a heap buffer that ends with
-// that NUL, so any read past the terminator is out of bounds.
+// Input: one flag byte (bit 0: TrivaneFile on; bits 1-2: menu kind 3, 4, 11, 12; bit 3: the
+// interpreter disabled by policy), then the text as UTF-16LE. The text is cut at its first NUL and
+// put in a heap buffer that ends with that NUL, so any read past the terminator is out of bounds.
 
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +16,7 @@
 #include "host/menu_caption.h"
 #include "open/launch_plan.h"
 #include "open/path_logic.h"
+#include "open/server_name.h"
 
 namespace {
 
@@ -69,19 +70,106 @@ std::vector<char16_t> Buffer(const u16string& text) {
     return std::vector<char16_t>(text.c_str(), text.c_str() + text.size() + 1);
 }
 
-// Characters that send a path to quoted Explorer rather than through cmd.exe.
-const char16_t kModelQuotedChars[] = u" &^%!\t\n,;=";
+// Characters that send a path to quoted Explorer rather than through cmd.exe: the quoting
+// and interpreter characters, controls, and spaces other than U+0020.
+const char16_t kModelQuotedChars[] =
+    u" &^%!,;=\u00A0\u00FF\u1680\u2028\u2029\u202F\u205F\u3000\uFEFF";
+bool ModelNeedsExplorer(const u16string& path) {
+    for (char16_t c : path) {
+        if (c <= 0x1F || (c >= 0x7F && c <= 0x9F) || (c >= 0x2000 && c <= 0x200A)) return true;
+    }
+    return ModelContains(u16string(kModelQuotedChars, sizeof(kModelQuotedChars) / 2 - 1), path);
+}
 
 // The first form that applies.
-cvt::LaunchForm ModelForm(const u16string& path, bool fileOn) {
+cvt::LaunchForm ModelForm(const u16string& path, bool fileOn, bool interpreter) {
     if (fileOn && ModelNamesFile(path)) return cvt::LaunchForm::kSelectFile;
-    if (ModelContains(kModelQuotedChars, path)) return cvt::LaunchForm::kQuotedFolder;
+    if (!interpreter || ModelNeedsExplorer(path)) return cvt::LaunchForm::kQuotedFolder;
     return cvt::LaunchForm::kStart;
 }
 
-void CheckLaunch(const u16string& path, bool fileOn) {
-    const cvt::LaunchPlan plan = cvt::ChooseLaunch(path.c_str(), fileOn);
-    Check(plan.form == ModelForm(path, fileOn));
+// The server rule, as the rule reads: labels split at dots.
+std::vector<u16string> Split(const u16string& name) {
+    std::vector<u16string> labels(1);
+    for (char16_t c : name) {
+        if (c == u'.') {
+            labels.emplace_back();
+        } else {
+            labels.back() += c;
+        }
+    }
+    return labels;
+}
+
+bool ModelNumber(const u16string& label) {
+    if (label.size() >= 2 && label[0] == u'0' && (label[1] == u'x' || label[1] == u'X')) {
+        return label.find_first_not_of(u"0123456789abcdefABCDEF", 2) == u16string::npos;
+    }
+    return !label.empty() && label.find_first_not_of(u"0123456789") == u16string::npos;
+}
+
+cvt::ServerPlace ModelServer(const u16string& name) {
+    using P = cvt::ServerPlace;
+    const u16string allowed = u"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_$.";
+    if (name.empty() || name.size() > 253 || name.find_first_not_of(allowed) != u16string::npos) {
+        return P::kOutside;
+    }
+    const std::vector<u16string> labels = Split(name);
+    bool numbers = true;
+    for (const u16string& label : labels) {
+        if (label.empty() || label.size() > 63) return P::kOutside;
+        numbers = numbers && ModelNumber(label);
+    }
+    if (numbers) {
+        if (labels.size() != 4) return P::kOutside;
+        unsigned octets[4];
+        for (int i = 0; i < 4; ++i) {
+            const u16string& l = labels[i];
+            if (l.size() > 3 || (l.size() > 1 && l[0] == u'0')) return P::kOutside;
+            if (l.find_first_not_of(u"0123456789") != u16string::npos) return P::kOutside;
+            octets[i] = 0;
+            for (char16_t c : l) octets[i] = octets[i] * 10 + (c - u'0');
+            if (octets[i] > 255) return P::kOutside;
+        }
+        const bool inside = octets[0] == 10 || octets[0] == 127 ||
+                            (octets[0] == 172 && octets[1] >= 16 && octets[1] < 32) ||
+                            (octets[0] == 192 && octets[1] == 168) ||
+                            (octets[0] == 169 && octets[1] == 254);
+        return inside ? P::kInside : P::kOutside;
+    }
+    if (labels.size() == 1) return P::kInside;
+    u16string lower;
+    for (char16_t c : name) lower += (c >= u'A' && c <= u'Z') ? c + 32 : c;
+    const u16string v6 = u".ipv6-literal.net";
+    if (lower.size() >= v6.size() && lower.compare(lower.size() - v6.size(), v6.size(), v6) == 0) {
+        return P::kOutside;
+    }
+    return P::kAskZone;
+}
+
+cvt::ServerPlace ModelPathServer(const u16string& path) {
+    if (path.size() >= 3 && path[1] == u':' && path[2] == u'\\') return cvt::ServerPlace::kInside;
+    if (path.size() < 2 || path[0] != u'\\' || path[1] != u'\\') return cvt::ServerPlace::kOutside;
+    return ModelServer(path.substr(2, path.find(u'\\', 2) - 2));
+}
+
+void CheckServer(const u16string& path) {
+    Check(cvt::ClassifyPathServer(path.c_str()) == ModelPathServer(path));
+    if (path.size() < 2 || path[0] != u'\\' || path[1] != u'\\') return;
+    // The URL for the zone manager names exactly the server and the share.
+    std::vector<char16_t> url(cvt::ZoneUrlCapacity(path.size()));
+    Check(cvt::FormatZoneUrl(path.c_str(), url.data(), url.size()));
+    const std::size_t serverEnd = path.find(u'\\', 2);
+    u16string expected = u"file://" + path.substr(2, serverEnd - 2) + u"/";
+    if (serverEnd != u16string::npos) {
+        expected += path.substr(serverEnd + 1, path.find(u'\\', serverEnd + 1) - serverEnd - 1);
+    }
+    Check(u16string(url.data()) == expected);
+}
+
+void CheckLaunch(const u16string& path, bool fileOn, bool interpreter) {
+    const cvt::LaunchPlan plan = cvt::ChooseLaunch(path.c_str(), fileOn, interpreter);
+    Check(plan.form == ModelForm(path, fileOn, interpreter));
     const std::size_t capacity = cvt::LaunchParameterCapacity(path.size());
     std::vector<char16_t> parameters(capacity);
     Check(cvt::FormatLaunchParameters(plan, path.c_str(), parameters.data(), capacity) == cvt::kOk);
@@ -89,7 +177,7 @@ void CheckLaunch(const u16string& path, bool fileOn) {
     const bool endsWithBackslash = !path.empty() && path.back() == u'\\';
     switch (plan.form) {
         case cvt::LaunchForm::kSelectFile:
-            Check(text == u"/select," + path);
+            Check(text == u"/select,\"" + path + u"\"");
             Check(plan.showCommand == 1 && u16string(plan.program) == u"explorer.exe");
             break;
         case cvt::LaunchForm::kQuotedFolder: {
@@ -105,8 +193,10 @@ void CheckLaunch(const u16string& path, bool fileOn) {
             Check(text == u"/c start " + path + (endsWithBackslash ? u"" : u"\\"));
             // Nothing in the path that the command interpreter would act on.
             for (char16_t c : text.substr(9)) {
-                Check(u16string(u"&|<>^\"%! \t\n,;=").find(c) == u16string::npos);
+                Check(u16string(u"&|<>^\"%! \t\n,;=\v\f\u00A0\u3000").find(c) == u16string::npos);
+                Check(c >= 0x20);
             }
+            Check(interpreter);
             Check(plan.showCommand == 0 && u16string(plan.program) == u"cmd.exe");
             break;
         }
@@ -194,7 +284,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(openPath >= copy.data() && openPath < copy.data() + copy.size());
         Check(*openPath != u'\0');
         Check((verdict == cvt::OpenVerdict::kLaunch) == ModelValid(openPath));
-        if (verdict == cvt::OpenVerdict::kLaunch) CheckLaunch(openPath, fileOn);
+        if (verdict == cvt::OpenVerdict::kLaunch) {
+            CheckLaunch(openPath, fileOn, (data[0] & 8) == 0);
+            CheckServer(openPath);
+        }
     }
 
     CheckCaption(text, kind);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Renders the pictures under docs/ (make pictures):
-#   confirm-dialog.png, progress-window.png, setup-dialog.png, invalid-path.png: the plug-in's
-#     four windows, each opened by the picture helper (tools/render_pictures.cpp) in a
+#   confirm-dialog.png, outside-server.png, progress-window.png, setup-dialog.png,
+#     invalid-path.png: the plug-in's four windows (the question in both its kinds), each opened by the picture helper (tools/render_pictures.cpp) in a
 #     stand-in host session, photographed and closed again with a real key;
 #   demo-mail.png, demo-confirm.png, demo-explorer.png, demo-context-menu.png:
 #     steps of the headless demo tour (scripts/demo-tour.sh).
@@ -45,6 +45,7 @@ if [ "${1:-}" = --dialogs ]; then
     # Titles are matched byte by byte (xdotool sets no locale), so the tilde is written out.
     plugin_title='^Corvel!トリプルクリック～トリベインプラグイン$'
     render confirm confirm-dialog.png "$plugin_title" Escape
+    render outside outside-server.png "$plugin_title" Escape
     # Long enough for the marquee to have moved into the bar.
     render progress progress-window.png "$plugin_title" alt+F4 1.5
     render setup setup-dialog.png '^トリベインの設定$' Escape

@@ -1,6 +1,6 @@
 // Opens one of the plug-in's windows inside a stand-in host session and keeps it up until it
 // is closed, so that scripts/render-pictures.sh can photograph it:
-//   cvt_render_pictures.exe confirm|progress|setup|invalid-path
+//   cvt_render_pictures.exe confirm|outside|progress|setup|invalid-path
 // The plug-in runs unchanged; only its shell launch is intercepted, so nothing is opened.
 // Exits 0 when the window was shown and closed again, 1 when it did not appear.
 #include <windows.h>
@@ -17,6 +17,8 @@ namespace {
 // A path with Japanese in it, so the picture shows that the path line renders them.
 constexpr wchar_t kServerPath[] = L"\\\\fs01\\share\\reports\\2024年度 営業報告";
 constexpr wchar_t kForbiddenPath[] = L"\\\\fs01\\share\\a*b";
+// A server outside the organisation, asked about although the question is switched off.
+constexpr wchar_t kOutsidePath[] = L"\\\\files.example.com\\share\\請求書.pdf";
 
 void WriteFirstStartSettings() {
     rig::CreateSettingsKey();
@@ -50,6 +52,12 @@ bool Show(const wchar_t* which) {
         session.PressShiftO(session.view());
         return log.dialogBoxes.size() == 1 && log.dialogBoxes[0].result > 0;
     }
+    if (std::wcscmp(which, L"outside") == 0) {
+        rig::WriteDword(L"TrivaneConfirm", 0);
+        session.SelectInView(kOutsidePath);
+        session.PressShiftO(session.view());
+        return log.dialogBoxes.size() == 1 && log.dialogBoxes[0].result > 0;
+    }
     if (std::wcscmp(which, L"progress") == 0) {
         rig::WriteDword(L"TrivaneConfirm", 0);
         session.SelectInView(kServerPath);
@@ -74,7 +82,8 @@ bool Show(const wchar_t* which) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) {
-        std::fputs("usage: cvt_render_pictures confirm|progress|setup|invalid-path\n", stderr);
+        std::fputs("usage: cvt_render_pictures confirm|outside|progress|setup|invalid-path\n",
+                   stderr);
         return 2;
     }
     standin::RegisterHostClasses(GetModuleHandleW(nullptr));

@@ -59,6 +59,11 @@ struct MetaFileTraits {
 };
 using MetaFile = UniqueHandle<HMETAFILE, MetaFileTraits>;
 
+struct LibraryTraits {
+    static void Close(HMODULE module) { FreeLibrary(module); }
+};
+using LoadedLibrary = UniqueHandle<HMODULE, LibraryTraits>;
+
 // A locked view of a global memory block, unlocked when it goes out of scope.
 class GlobalLockView {
 public:

@@ -2,6 +2,8 @@
 
 #include <shlwapi.h>
 
+#include <utility>
+
 #include "common/guarded.h"
 #include "host/host_texts.h"
 #include "host/module.h"
@@ -11,9 +13,32 @@ namespace cvt {
 
 namespace {
 
+// The line above the path when the server may be outside the organisation; it takes the place
+// of the template's question, in the same 183-unit line.
+constexpr wchar_t kOutsideServerQuestion[] =
+    L"社外のサーバーかもしれません。開いてよろしいですか？";
+
+// The kind of the question that DialogBoxParamA is about to create: the init parameter is the
+// path alone, and WM_INITDIALOG comes before the modal loop can start a nested open.
+Question NextQuestion = Question::kAsked;
+
+void MakeForced(HWND dialog) {
+    SetDlgItemTextW(dialog, kConfirmQuestionLine, kOutsideServerQuestion);
+    EnableWindow(GetDlgItem(dialog, kConfirmDontAskBox), FALSE);
+}
+
+// A forced question has its box disabled; a box that cannot be found counts the same, so that
+// a failure never switches the question off.
+bool IsForced(HWND dialog) { return !IsWindowEnabled(GetDlgItem(dialog, kConfirmDontAskBox)); }
+
 void OnCommand(HWND dialog, WPARAM wParam) {
     switch (LOWORD(wParam)) {
         case IDYES:
+            // The forced question leaves the setting as it is.
+            if (IsForced(dialog)) {
+                EndDialog(dialog, IDYES);
+                break;
+            }
             // Written every time: a cleared box stores the 1 that was already there.
             WriteSetting(kSettingConfirm,
                          IsDlgButtonChecked(dialog, kConfirmDontAskBox) == BST_CHECKED ? 0 : 1);
@@ -48,6 +73,9 @@ INT_PTR CALLBACK ConfirmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
                                         reinterpret_cast<const wchar_t*>(lParam));
                     CheckDlgButton(dialog, kConfirmDontAskBox, BST_UNCHECKED);
                 }
+                if (std::exchange(NextQuestion, Question::kAsked) == Question::kForced) {
+                    MakeForced(dialog);
+                }
                 break;
             case WM_COMMAND:
                 OnCommand(dialog, wParam);
@@ -60,9 +88,14 @@ INT_PTR CALLBACK ConfirmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     });
 }
 
-INT_PTR RunConfirmDialog(HWND owner, const wchar_t* path) {
-    return DialogBoxParamA(ModuleHandle, MAKEINTRESOURCEA(kConfirmDialogTemplate), owner,
-                           &ConfirmDialogProc, reinterpret_cast<LPARAM>(path));
+INT_PTR RunConfirmDialog(HWND owner, const wchar_t* path, Question question) {
+    NextQuestion = question;
+    const INT_PTR answer =
+        DialogBoxParamA(ModuleHandle, MAKEINTRESOURCEA(kConfirmDialogTemplate), owner,
+                        &ConfirmDialogProc, reinterpret_cast<LPARAM>(path));
+    // A dialog that was never made must not pass its kind on to the next question.
+    NextQuestion = Question::kAsked;
+    return answer;
 }
 
 }  // namespace cvt

@@ -33,14 +33,44 @@ OpenVerdict PrepareOpen(const char16_t* selectedText, char16_t* workCopy, std::s
     return PrepareOpen(workCopy, pathOut);
 }
 
-LaunchPlan ChooseLaunch(const char16_t* path, bool fileSettingOn) {
+bool IsInterpreterSeparatorOrControl(char16_t c) {
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return true;
+    if (c >= 0x2000 && c <= 0x200A) return true;
+    switch (c) {
+        case 0x00A0:
+        case 0x00FF:
+        case 0x1680:
+        case 0x2028:
+        case 0x2029:
+        case 0x202F:
+        case 0x205F:
+        case 0x3000:
+        case 0xFEFF:
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+bool InterpreterWouldChangeIt(const char16_t* path) {
+    if (ContainsAnyOf(InterpreterSpecialChars, path)) return true;
+    for (const char16_t* p = path; *p != u'\0'; ++p) {
+        if (IsInterpreterSeparatorOrControl(*p)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+LaunchPlan ChooseLaunch(const char16_t* path, bool fileSettingOn, bool interpreterAllowed) {
     if (fileSettingOn && PathNamesFile(path)) {
-        return {LaunchForm::kSelectFile, kExplorerProgram, kShowNormal};
+        return {LaunchForm::kSelectFile, kExplorerProgram, ProgramFolder::kWindows, kShowNormal};
     }
-    if (PathNeedsQuoting(path) || ContainsAnyOf(InterpreterSpecialChars, path)) {
-        return {LaunchForm::kQuotedFolder, kExplorerProgram, kShowNormal};
+    if (!interpreterAllowed || PathNeedsQuoting(path) || InterpreterWouldChangeIt(path)) {
+        return {LaunchForm::kQuotedFolder, kExplorerProgram, ProgramFolder::kWindows, kShowNormal};
     }
-    return {LaunchForm::kStart, kInterpreterProgram, kHide};
+    return {LaunchForm::kStart, kInterpreterProgram, ProgramFolder::kSystem, kHide};
 }
 
 Status FormatLaunchParameters(const LaunchPlan& plan, const char16_t* path, char16_t* buffer,
@@ -49,7 +79,7 @@ Status FormatLaunchParameters(const LaunchPlan& plan, const char16_t* path, char
     const bool endsWithBackslash = EndsWithBackslash(path);
     switch (plan.form) {
         case LaunchForm::kSelectFile:
-            return BoundedFormat(buffer, capacity, u"/select,%s", path);
+            return BoundedFormat(buffer, capacity, u"/select,\"%s\"", path);
         case LaunchForm::kQuotedFolder:
             return BoundedFormat(buffer, capacity, u"\"%s%s", path,
                                  endsWithBackslash ? u"\"" : u"\\\"");

@@ -8,9 +8,11 @@
 //      kInvalidPath -> invalid-path message box, kLaunch -> go on with path;
 //   3. fileOn = ReadSetting(TrivaneFile) == 1 (read before the confirmation dialog);
 //      confirmation and progress window;
-//   4. plan = ChooseLaunch(path, fileOn); parameters = new char16_t[LaunchParameterCapacity(
+//   4. plan = ChooseLaunch(path, fileOn, no DisableCMD policy); parameters = new
+//   char16_t[LaunchParameterCapacity(
 //      length of path)]; FormatLaunchParameters(plan, path, parameters, that capacity);
-//   5. ShellExecuteExW with verb "open", plan.program, parameters, plan.showCommand.
+//   5. ShellExecuteExW with verb "open", plan.program in plan.folder by its full path,
+//      parameters, plan.showCommand.
 #pragma once
 
 #include <cstddef>
@@ -20,14 +22,22 @@
 namespace cvt {
 
 enum class LaunchForm {
-    kSelectFile,    // explorer.exe /select,<path>
+    kSelectFile,    // explorer.exe /select,"<path>"
     kQuotedFolder,  // explorer.exe "<path>\"
     kStart,         // cmd.exe /c start <path>\ (hidden)
 };
 
+// The folder a program is launched from, by its full path: a bare name would be looked for
+// in the host's current folder too, which follows its file dialogs.
+enum class ProgramFolder {
+    kSystem,   // GetSystemDirectoryW, for cmd.exe
+    kWindows,  // the shared Windows folder, for explorer.exe
+};
+
 struct LaunchPlan {
     LaunchForm form;
-    const char16_t* program;  // u"explorer.exe" or u"cmd.exe"
+    const char16_t* program;  // u"explorer.exe" or u"cmd.exe", without a folder
+    ProgramFolder folder;     // where program lives
     int showCommand;          // SW_SHOWNORMAL (1) for Explorer, SW_HIDE (0) for cmd.exe
 };
 
@@ -37,11 +47,20 @@ inline constexpr char16_t kOpenVerb[] = u"open";
 constexpr int kShowNormal = 1;
 constexpr int kHide = 0;
 
-// Characters the command interpreter would act on in "start <path>": it expands %name% (and
-// !name! under delayed expansion), splits the arguments at a tab, ',', ';' or '=', and ends
-// the command at a line feed. A path holding one never goes through cmd.exe, so that mail
-// text can neither name a variable nor make start open another place than the one shown.
-inline constexpr char16_t InterpreterSpecialChars[] = u"%!\t\n,;=";
+// What keeps a path away from "cmd.exe /c start <path>", so that mail text can neither name
+// a variable nor make start open (or run) another place than the one shown:
+// - '%' and '!': the interpreter expands %name% (and !name! under delayed expansion);
+// - ',', ';' and '=': it splits start's arguments there, as at a blank;
+// - every control character (U+0000-U+001F, U+007F-U+009F): it splits at tab, vertical tab
+//   and form feed, ends the command at a line feed, and the rest are invisible in the
+//   question, so none of them may reach it;
+// - every space other than U+0020 (U+00A0, U+00FF, U+1680, U+2000-U+200A, U+2028, U+2029,
+//   U+202F, U+205F, U+3000, U+FEFF): converted to the console's code page they may become a
+//   byte the interpreter or the shell takes for a separator (0xFF is a blank in the OEM code
+//   pages), so start would get a shortened path without its final backslash.
+// The path then goes to quoted Explorer, which opens the same folder.
+inline constexpr char16_t InterpreterSpecialChars[] = u"%!,;=";
+bool IsInterpreterSeparatorOrControl(char16_t c);
 
 // Work copy of a selection of selectionLength characters, NUL included.
 constexpr std::size_t WorkCopyCapacity(std::size_t selectionLength) { return selectionLength + 1; }
@@ -67,12 +86,13 @@ OpenVerdict PrepareOpen(const char16_t* selectedText, char16_t* workCopy, std::s
                         char16_t** pathOut);
 
 // The first form that applies: select file (fileSettingOn is TrivaneFile == 1 and the path
-// names a file), quoted folder (the path needs quoting or holds a character of
-// InterpreterSpecialChars), else start.
-LaunchPlan ChooseLaunch(const char16_t* path, bool fileSettingOn);
+// names a file), quoted folder (the path needs quoting, holds a character of
+// InterpreterSpecialChars or one that IsInterpreterSeparatorOrControl names, or the
+// interpreter is not allowed because a policy disables it), else start.
+LaunchPlan ChooseLaunch(const char16_t* path, bool fileSettingOn, bool interpreterAllowed = true);
 
 // Writes the parameters of plan for path with BoundedFormat and returns its status:
-//   kSelectFile   "/select,%s"       path
+//   kSelectFile   "/select,\"%s\""   path, quoted: Explorer splits its command line at commas
 //   kQuotedFolder "\"%s%s"           path, then "\"" after a final backslash, else "\\\""
 //   kStart        "/c start %s%c"    path, then '\\' unless the path ends with one
 // The path itself is never changed; an empty path counts as not ending with a backslash.

@@ -12,6 +12,9 @@
 #include "open/confirm_dialog.h"
 #include "open/launch_plan.h"
 #include "open/progress_dialog.h"
+#include "open/server_name.h"
+#include "open/system_programs.h"
+#include "open/zone_query.h"
 #include "settings/settings_store.h"
 
 namespace cvt {
@@ -39,14 +42,35 @@ void Launch(const char16_t* path, bool fileSettingOn) {
     const std::size_t capacity = LaunchParameterCapacity(std::wcslen(AsWide(path)));
     std::unique_ptr<char16_t[]> parameters = TryAllocate(capacity);
     if (!parameters) return;
-    const LaunchPlan plan = ChooseLaunch(path, fileSettingOn);
+    // The policy is read only for a path that could take the start form.
+    LaunchPlan plan = ChooseLaunch(path, fileSettingOn);
+    if (plan.form == LaunchForm::kStart && InterpreterDisabledByPolicy()) {
+        plan = ChooseLaunch(path, fileSettingOn, false);
+    }
+    wchar_t program[kProgramPathCapacity];
+    if (!ProgramPath(plan.folder, AsWide(plan.program), program)) return;
     // The capacity always holds the longest form, so the status says nothing new.
     FormatLaunchParameters(plan, path, parameters.get(), capacity);
-    launch.lpFile = AsWide(plan.program);
+    launch.lpFile = program;
     launch.nShow = plan.showCommand;
     launch.lpParameters = AsWide(parameters.get());
     // fMask is 0: any error display is the shell's own.
     ShellExecuteExW(&launch);
+}
+
+// Judged before anything touches the path: a file call would already connect and sign in.
+bool ServerIsInside(const char16_t* path) {
+    switch (ClassifyPathServer(path)) {
+        case ServerPlace::kInside:
+            return true;
+        case ServerPlace::kOutside:
+            return false;
+        case ServerPlace::kAskZone:
+            break;
+    }
+    const std::size_t capacity = ZoneUrlCapacity(std::wcslen(AsWide(path)));
+    std::unique_ptr<char16_t[]> url = TryAllocate(capacity);
+    return url && FormatZoneUrl(path, url.get(), capacity) && ZoneSaysInside(AsWide(url.get()));
 }
 
 void OpenPath(HWND window) {
@@ -66,8 +90,13 @@ void OpenPath(HWND window) {
         case OpenVerdict::kLaunch:
             break;
     }
+    const bool inside = ServerIsInside(path);
     const bool fileSettingOn = SettingIsOne(kSettingFile);
-    if (SettingIsOne(kSettingConfirm) && RunConfirmDialog(window, AsWide(path)) == IDNO) {
+    if (!inside) {
+        // Only a Yes opens a server that may be outside: a question that could not be shown
+        // opens nothing.
+        if (RunConfirmDialog(window, AsWide(path), Question::kForced) != IDYES) return;
+    } else if (SettingIsOne(kSettingConfirm) && RunConfirmDialog(window, AsWide(path)) == IDNO) {
         return;
     }
     ShowProgressDialog(window);

@@ -1,5 +1,6 @@
 #include "settings/settings_store.h"
 
+#include <cwchar>
 #include <new>
 
 #include "common/bounded_text.h"
@@ -66,11 +67,20 @@ std::uint32_t EnsureSettingDefault(const wchar_t* valueName, std::uint32_t defau
     return SetDword(key.get(), valueName, defaultValue);
 }
 
+std::uint32_t SettingDefault(const wchar_t* valueName) {
+    static const wchar_t* const kOnByDefault[] = {kSettingConfirm, kSettingTripleClick,
+                                                  kSettingFile};
+    for (const wchar_t* name : kOnByDefault) {
+        if (std::wcscmp(name, valueName) == 0) return 1;
+    }
+    return 0;
+}
+
 std::uint32_t ReadSetting(const wchar_t* valueName) {
     RegistryKey key = OpenSettingsKey(kReadAccess);
-    if (!key) return 0;
     std::uint32_t value;
-    return QueryDword(key.get(), valueName, &value) ? value : 0;
+    if (key && QueryDword(key.get(), valueName, &value)) return value;
+    return SettingDefault(valueName);
 }
 
 std::uint32_t WriteSetting(const wchar_t* valueName, std::uint32_t value) {

@@ -32,7 +32,10 @@ extern HKEY SettingsRootKey;
 
 // Writes defaultValue only when the value cannot be read; 0 or 0x80004005.
 std::uint32_t EnsureSettingDefault(const wchar_t* valueName, std::uint32_t defaultValue);
-// The stored number, or 0 when the key or value cannot be read.
+// The default of each of the four values (1, 1, 1, 0); 0 for any other name.
+std::uint32_t SettingDefault(const wchar_t* valueName);
+// The stored number, read exactly whatever its type; the value's default when the key or the
+// value cannot be read, so that an unreadable key asks before opening rather than failing open.
 std::uint32_t ReadSetting(const wchar_t* valueName);
 // Stores a REG_DWORD; 0 or 0x80004005. The key is never created.
 std::uint32_t WriteSetting(const wchar_t* valueName, std::uint32_t value);

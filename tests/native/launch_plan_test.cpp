@@ -18,6 +18,7 @@ struct LaunchRow {
     std::u16string program;
     std::u16string parameters;
     int showCommand;
+    bool interpreterAllowed = true;  // false: a DisableCMD policy holds
 };
 
 // Plans and formats as the open command does, with a buffer of exactly the command's size.
@@ -38,9 +39,11 @@ TEST_P(LaunchTable, PlansAndFormats) {
     if (row.fileSetting != FileSetting::kOff) settings.push_back(true);
     for (bool fileOn : settings) {
         SCOPED_TRACE(fileOn ? "TrivaneFile on" : "TrivaneFile off");
-        const LaunchPlan plan = ChooseLaunch(row.path.c_str(), fileOn);
+        const LaunchPlan plan = ChooseLaunch(row.path.c_str(), fileOn, row.interpreterAllowed);
         EXPECT_EQ(plan.form, row.form);
         EXPECT_EQ(std::u16string(plan.program), row.program);
+        EXPECT_EQ(plan.folder,
+                  row.program == u"cmd.exe" ? ProgramFolder::kSystem : ProgramFolder::kWindows);
         EXPECT_EQ(plan.showCommand, row.showCommand);
         EXPECT_EQ(Parameters(plan, row.path), row.parameters);
     }
@@ -56,11 +59,11 @@ const LaunchRow kLaunchRows[] = {
     {"UncWithAmpersand", u"\\\\fs01\\share\\q&a\\", FileSetting::kAny, LaunchForm::kQuotedFolder,
      u"explorer.exe", u"\"\\\\fs01\\share\\q&a\\\"", 1},
     {"FileSelected", u"C:\\work\\a.txt", FileSetting::kOn, LaunchForm::kSelectFile, u"explorer.exe",
-     u"/select,C:\\work\\a.txt", 1},
+     u"/select,\"C:\\work\\a.txt\"", 1},
     {"FileStarted", u"C:\\work\\a.txt", FileSetting::kOff, LaunchForm::kStart, u"cmd.exe",
      u"/c start C:\\work\\a.txt\\", 0},
     {"FileWithSpacesSelected", u"C:\\my files\\a b.txt", FileSetting::kOn, LaunchForm::kSelectFile,
-     u"explorer.exe", u"/select,C:\\my files\\a b.txt", 1},
+     u"explorer.exe", u"/select,\"C:\\my files\\a b.txt\"", 1},
     {"FileWithSpacesQuoted", u"C:\\my files\\a b.txt", FileSetting::kOff, LaunchForm::kQuotedFolder,
      u"explorer.exe", u"\"C:\\my files\\a b.txt\\\"", 1},
     {"DriveRoot", u"C:\\", FileSetting::kAny, LaunchForm::kStart, u"cmd.exe", u"/c start C:\\", 0},
@@ -75,7 +78,7 @@ const LaunchRow kLaunchRows[] = {
     {"BangNotExpanded", u"C:\\a!PATH!\\", FileSetting::kAny, LaunchForm::kQuotedFolder,
      u"explorer.exe", u"\"C:\\a!PATH!\\\"", 1},
     {"PercentFileSelected", u"C:\\%TEMP%\\a.txt", FileSetting::kOn, LaunchForm::kSelectFile,
-     u"explorer.exe", u"/select,C:\\%TEMP%\\a.txt", 1},
+     u"explorer.exe", u"/select,\"C:\\%TEMP%\\a.txt\"", 1},
     {"PercentFileQuoted", u"C:\\%TEMP%\\a.txt", FileSetting::kOff, LaunchForm::kQuotedFolder,
      u"explorer.exe", u"\"C:\\%TEMP%\\a.txt\\\"", 1},
     // cmd.exe would split start's argument at these, or end the command at a line feed, and
@@ -91,9 +94,30 @@ const LaunchRow kLaunchRows[] = {
     {"LineFeedFolderQuoted", u"\\\\fs01\\share\\file.txt\nnext", FileSetting::kOff,
      LaunchForm::kQuotedFolder, u"explorer.exe", u"\"\\\\fs01\\share\\file.txt\nnext\\\"", 1},
     {"CommaFileSelected", u"C:\\q1,q2\\a.txt", FileSetting::kOn, LaunchForm::kSelectFile,
-     u"explorer.exe", u"/select,C:\\q1,q2\\a.txt", 1},
+     u"explorer.exe", u"/select,\"C:\\q1,q2\\a.txt\"", 1},
+    // Separators the interpreter or the shell may split at, and invisible controls.
+    {"VerticalTabQuoted", u"\\\\evil\\pub\\tool\vx", FileSetting::kAny, LaunchForm::kQuotedFolder,
+     u"explorer.exe", u"\"\\\\evil\\pub\\tool\vx\\\"", 1},
+    {"FormFeedQuoted", u"\\\\evil\\pub\\tool\fx", FileSetting::kAny, LaunchForm::kQuotedFolder,
+     u"explorer.exe", u"\"\\\\evil\\pub\\tool\fx\\\"", 1},
+    {"NoBreakSpaceQuoted", u"C:\\a\u00A0b", FileSetting::kAny, LaunchForm::kQuotedFolder,
+     u"explorer.exe", u"\"C:\\a\u00A0b\\\"", 1},
+    {"IdeographicSpaceQuoted", u"\\\\fs01\\\u5171\u6709\u3000\u8CC7\u6599", FileSetting::kAny,
+     LaunchForm::kQuotedFolder, u"explorer.exe", u"\"\\\\fs01\\\u5171\u6709\u3000\u8CC7\u6599\\\"",
+     1},
+    {"DeleteQuoted", u"C:\\a\x7F", FileSetting::kAny, LaunchForm::kQuotedFolder, u"explorer.exe",
+     u"\"C:\\a\x7F\\\"", 1},
+    {"ByteOrderMarkQuoted", u"C:\\a\uFEFF", FileSetting::kAny, LaunchForm::kQuotedFolder,
+     u"explorer.exe", u"\"C:\\a\uFEFF\\\"", 1},
+    // A DisableCMD policy: what would take the start form goes to quoted Explorer.
+    {"PolicyFolderQuoted", u"\\\\fs01\\share", FileSetting::kAny, LaunchForm::kQuotedFolder,
+     u"explorer.exe", u"\"\\\\fs01\\share\\\"", 1, false},
+    {"PolicyRootQuoted", u"C:\\", FileSetting::kAny, LaunchForm::kQuotedFolder, u"explorer.exe",
+     u"\"C:\\\"", 1, false},
+    {"PolicyFileSelected", u"C:\\work\\a.txt", FileSetting::kOn, LaunchForm::kSelectFile,
+     u"explorer.exe", u"/select,\"C:\\work\\a.txt\"", 1, false},
     {"LineFeedFileSelected", u"\\\\fs01\\share\\file.txt\nnext", FileSetting::kOn,
-     LaunchForm::kSelectFile, u"explorer.exe", u"/select,\\\\fs01\\share\\file.txt\nnext", 1},
+     LaunchForm::kSelectFile, u"explorer.exe", u"/select,\"\\\\fs01\\share\\file.txt\nnext\"", 1},
 };
 
 INSTANTIATE_TEST_SUITE_P(Examples, LaunchTable, testing::ValuesIn(kLaunchRows),

@@ -1,4 +1,5 @@
 #include "open/path_logic.h"
+#include "open/server_name.h"
 
 #include <gtest/gtest.h>
 
@@ -203,6 +204,96 @@ TEST(PathLogicTest, NeedsQuotingForEachQuotingCharacterOnly) {
         EXPECT_TRUE(PathNeedsQuoting(path.c_str())) << static_cast<int>(*c);
     }
     EXPECT_FALSE(PathNeedsQuoting(u"C:\\a\tb\u3000c\u0120d"));
+}
+
+// ---- Where the server of a path stands -------------------------------------------------------
+
+struct ServerRow {
+    const char* name;
+    std::u16string path;
+    ServerPlace place;
+};
+
+void PrintTo(const ServerRow& row, std::ostream* out) { *out << row.name; }
+
+class ServerTable : public testing::TestWithParam<ServerRow> {};
+
+TEST_P(ServerTable, PlacesTheServer) {
+    EXPECT_EQ(ClassifyPathServer(GetParam().path.c_str()), GetParam().place);
+}
+
+constexpr ServerPlace kIn = ServerPlace::kInside;
+constexpr ServerPlace kOut = ServerPlace::kOutside;
+constexpr ServerPlace kZone = ServerPlace::kAskZone;
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, ServerTable,
+    testing::Values(
+        ServerRow{"Label", u"\\\\fs01\\share\\a", kIn}, ServerRow{"LabelOnly", u"\\\\fs01", kIn},
+        ServerRow{"LabelChars", u"\\\\File_Srv-2$\\x", kIn},
+        ServerRow{"Localhost", u"\\\\localhost\\c$", kIn}, ServerRow{"Drive", u"C:\\work", kIn},
+        ServerRow{"Ten", u"\\\\10.0.0.1\\s", kIn},
+        ServerRow{"TenTop", u"\\\\10.255.255.255\\s", kIn},
+        ServerRow{"Private172Low", u"\\\\172.16.0.0\\s", kIn},
+        ServerRow{"Private172High", u"\\\\172.31.255.255\\s", kIn},
+        ServerRow{"Below172", u"\\\\172.15.255.255\\s", kOut},
+        ServerRow{"Above172", u"\\\\172.32.0.0\\s", kOut},
+        ServerRow{"Private192", u"\\\\192.168.1.20\\share", kIn},
+        ServerRow{"Beside192", u"\\\\192.169.0.1\\s", kOut},
+        ServerRow{"LinkLocal", u"\\\\169.254.1.1\\s", kIn},
+        ServerRow{"Loopback", u"\\\\127.0.0.1\\s", kIn},
+        ServerRow{"Public", u"\\\\203.0.113.5\\share", kOut},
+        ServerRow{"OctetTooBig", u"\\\\10.0.0.256\\s", kOut},
+        ServerRow{"OctalPart", u"\\\\010.0.0.1\\s", kOut},  // 8.0.0.1
+        ServerRow{"HexPart", u"\\\\0xa.0.0.1\\s", kOut},
+        ServerRow{"ThreeParts", u"\\\\10.0.1\\s", kOut},
+        ServerRow{"FiveParts", u"\\\\10.0.0.1.5\\s", kOut},
+        ServerRow{"Integer", u"\\\\3405803781\\share", kOut},  // 203.0.113.5
+        ServerRow{"Octal", u"\\\\012\\s", kOut}, ServerRow{"Hex", u"\\\\0xCB007105\\s", kOut},
+        ServerRow{"HexPrefixOnly", u"\\\\0x\\s", kOut}, ServerRow{"NotHex", u"\\\\0xfs\\s", kIn},
+        ServerRow{"Ipv6Literal", u"\\\\fe80--1.ipv6-literal.net\\s", kOut},
+        ServerRow{"Ipv6LiteralUpper", u"\\\\2001-db8--1.IPV6-LITERAL.NET\\s", kOut},
+        ServerRow{"Ipv6Bracket", u"\\\\[::1]\\s", kOut},
+        ServerRow{"Dotted", u"\\\\files.example.com\\share", kZone},
+        ServerRow{"DottedCorp", u"\\\\corp.example.co.jp\\dfs\\x", kZone},
+        ServerRow{"TrailingDot", u"\\\\fs01.\\s", kOut},
+        ServerRow{"LeadingDot", u"\\\\.fs01\\s", kOut},
+        ServerRow{"DoubleDot", u"\\\\a..b\\s", kOut},
+        ServerRow{"DeviceForm", u"\\\\.\\UNC\\fs01\\share", kOut},
+        ServerRow{"WebDavSsl", u"\\\\fs01@SSL\\dav", kOut},
+        ServerRow{"WebDavPort", u"\\\\fs01@8080\\dav", kOut},
+        ServerRow{"WebDavSslPort", u"\\\\fs01@SSL@443\\dav", kOut},
+        ServerRow{"FullWidth", u"\\\\\uFF46\uFF53\uFF10\uFF11\\share", kOut},
+        ServerRow{"Percent", u"\\\\fs%30\\s", kOut}, ServerRow{"Space", u"\\\\fs 01\\s", kOut},
+        ServerRow{"LineFeed", u"\\\\fs01\nx\\s", kOut}, ServerRow{"Empty", u"\\\\\\fs01\\s", kOut},
+        ServerRow{"NothingAfter", u"\\\\", kOut}, ServerRow{"SingleBackslash", u"\\fs01\\s", kOut},
+        ServerRow{"NoPath", u"", kOut},
+        ServerRow{"LongestLabel", u"\\\\" + std::u16string(63, u'a') + u".b\\s", kZone},
+        ServerRow{"LabelTooLong", u"\\\\" + std::u16string(64, u'a') + u".b\\s", kOut},
+        ServerRow{"NameTooLong", u"\\\\" + std::u16string(254, u'a') + u"\\s", kOut}),
+    [](const testing::TestParamInfo<ServerRow>& info) { return info.param.name; });
+
+TEST(ServerNameTest, ANulInTheNameIsOutside) {
+    const std::u16string name(u"fs01\0x", 6);
+    EXPECT_EQ(ClassifyServerName(name.data(), name.size()), kOut);
+    EXPECT_EQ(ClassifyServerName(name.data(), 4), kIn);
+}
+
+TEST(ServerNameTest, ZoneUrlNamesServerAndShare) {
+    const std::u16string paths[] = {u"\\\\corp.example.co.jp\\dfs\\a b\\c.txt",
+                                    u"\\\\corp.example.co.jp", u"C:\\x"};
+    const std::u16string urls[] = {u"file://corp.example.co.jp/dfs", u"file://corp.example.co.jp/",
+                                   u""};
+    for (int i = 0; i < 3; ++i) {
+        std::u16string buffer(ZoneUrlCapacity(paths[i].size()), u'\xAAAA');
+        const bool made = FormatZoneUrl(paths[i].c_str(), buffer.data(), buffer.size());
+        EXPECT_EQ(made, !urls[i].empty()) << i;
+        if (made) {
+            EXPECT_EQ(std::u16string(buffer.c_str()), urls[i]);
+        }
+    }
+    char16_t tooSmall[12];
+    EXPECT_FALSE(FormatZoneUrl(u"\\\\files.example.com\\s", tooSmall, 12));
 }
 
 }  // namespace

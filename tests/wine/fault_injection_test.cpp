@@ -266,9 +266,9 @@ RunReport RunOpenRoadOnce(const Road& road, const FailurePoint& point, const Bas
     const auto& launches = observer.log().launches;
     report.Check(launches.size() <= 1, std::to_string(launches.size()) + " launches");
     for (const rig::ShellLaunch& launch : launches) {
-        report.Check(
-            launch.file == rig::kRoadLaunchFile && launch.parameters == rig::kRoadLaunchParameters,
-            "launched something other than the selected path");
+        report.Check(launch.file == rig::ProgramPath(rig::kRoadLaunchFile) &&
+                         launch.parameters == rig::kRoadLaunchParameters,
+                     "launched something other than the selected path");
     }
     // The open goes on when the question cannot be asked.
     const bool mustOpen =

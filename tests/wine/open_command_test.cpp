@@ -62,14 +62,18 @@ const LaunchCase kLaunches[] = {
     {L"\\\\fs01\\share\\reports\\", 0, L"cmd.exe", L"/c start \\\\fs01\\share\\reports\\", 0},
     {L"\\\\fs01\\share\\my docs", 1, L"explorer.exe", L"\"\\\\fs01\\share\\my docs\\\"", 1},
     {L"\\\\fs01\\share\\q&a\\", 0, L"explorer.exe", L"\"\\\\fs01\\share\\q&a\\\"", 1},
-    {L"C:\\work\\a.txt", 1, L"explorer.exe", L"/select,C:\\work\\a.txt", 1},
+    {L"C:\\work\\a.txt", 1, L"explorer.exe", L"/select,\"C:\\work\\a.txt\"", 1},
     {L"C:\\work\\a.txt", 0, L"cmd.exe", L"/c start C:\\work\\a.txt\\", 0},
-    {L"C:\\my files\\a b.txt", 1, L"explorer.exe", L"/select,C:\\my files\\a b.txt", 1},
+    {L"C:\\my files\\a b.txt", 1, L"explorer.exe", L"/select,\"C:\\my files\\a b.txt\"", 1},
     {L"C:\\my files\\a b.txt", 0, L"explorer.exe", L"\"C:\\my files\\a b.txt\\\"", 1},
     {L"C:\\", 1, L"cmd.exe", L"/c start C:\\", 0},
     // The mends: the interpreter never sees '%' or '!'.
     {L"\\\\fs01\\%USERNAME%", 1, L"explorer.exe", L"\"\\\\fs01\\%USERNAME%\\\"", 1},
     {L"\\\\fs01\\a!b!", 1, L"explorer.exe", L"\"\\\\fs01\\a!b!\\\"", 1},
+    // Inside servers open at once; Explorer reads the select form's comma inside the quotes.
+    {L"\\\\192.168.1.20\\share", 1, L"cmd.exe", L"/c start \\\\192.168.1.20\\share\\", 0},
+    {L"\\\\fs01\\q1,\\evil\\x.txt", 1, L"explorer.exe", L"/select,\"\\\\fs01\\q1,\\evil\\x.txt\"",
+     1},
 };
 
 TEST_F(OpenCommand, LaunchesEachExampleAsTheTableSays) {
@@ -91,7 +95,7 @@ TEST_F(OpenCommand, LaunchesEachExampleAsTheTableSays) {
             EXPECT_EQ(launch.fMask, 0u);
             EXPECT_EQ(launch.hwnd, nullptr);
             EXPECT_EQ(launch.verb, L"open");
-            EXPECT_EQ(launch.file, c.file);
+            EXPECT_EQ(launch.file, rig::ProgramPath(c.file));
             EXPECT_EQ(launch.parameters, c.parameters);
             EXPECT_FALSE(launch.directorySet);
             EXPECT_EQ(launch.nShow, c.nShow);
@@ -122,6 +126,11 @@ LONG WINAPI OpenOnlyForReading(HKEY root, const char* path, DWORD options, REGSA
     return RealRegOpenKeyExA(root, path, options, access, key);
 }
 
+HMODULE WINAPI RefuseLibrary(const wchar_t*) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+}
+
 TEST_F(OpenCommand, SettingsAreReadFromAKeyThatCannotBeWritten) {
     rig::WriteDword(L"TrivaneFile", 1);
     rig::ScopedImportPatch readOnly(session_->module(), "advapi32.dll", "RegOpenKeyExA",
@@ -131,8 +140,8 @@ TEST_F(OpenCommand, SettingsAreReadFromAKeyThatCannotBeWritten) {
     // TrivaneFile read as 1 selects the file; read as 0 it would open a folder named a.txt.
     Open(L"\\\\fs01\\share\\a.txt");
     ASSERT_EQ(observer_->log().launches.size(), 1u);
-    EXPECT_EQ(observer_->log().launches[0].file, L"explorer.exe");
-    EXPECT_EQ(observer_->log().launches[0].parameters, L"/select,\\\\fs01\\share\\a.txt");
+    EXPECT_EQ(observer_->log().launches[0].file, rig::ProgramPath(L"explorer.exe"));
+    EXPECT_EQ(observer_->log().launches[0].parameters, L"/select,\"\\\\fs01\\share\\a.txt\"");
 }
 
 TEST_F(OpenCommand, AnInvalidPathShowsTheMessageAndLaunchesNothing) {
@@ -324,6 +333,154 @@ TEST_F(Confirmation, AGestureElsewhereDuringTheQuestionOpensItsOwnPath) {
     ASSERT_EQ(launches.size(), 2u);
     EXPECT_EQ(launches[0].parameters, L"/c start \\\\fs02\\other\\");
     EXPECT_EQ(launches[1].parameters, L"/c start \\\\fs01\\first\\");
+}
+
+TEST_F(Confirmation, WithoutTheSettingsKeyTheQuestionComes) {
+    rig::DeleteSettingsKey();
+    bool boxEnabled = false;
+    OpenAsking(L"\\\\fs01\\share", [&](HWND dialog) {
+        boxEnabled = IsWindowEnabled(GetDlgItem(dialog, 1001)) != FALSE;
+        rig::Click(dialog, IDNO);
+    });
+    ASSERT_EQ(observer_->log().dialogBoxes.size(), 1u);
+    EXPECT_TRUE(boxEnabled) << "an ordinary question";
+    EXPECT_TRUE(observer_->log().launches.empty());
+}
+
+// ---- Servers that may be outside the organisation ---------------------------------------------
+
+const wchar_t kOutsideQuestion[] = L"社外のサーバーかもしれません。開いてよろしいですか？";
+const wchar_t kZoneKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ZoneMap\\Domains\\"
+    L"example.co.jp";
+
+class OutsideServer : public Confirmation {
+protected:
+    void SetUp() override {
+        Confirmation::SetUp();
+        rig::WriteDword(L"TrivaneConfirm", 0);
+        observer_->Clear();
+    }
+
+    struct Seen {
+        int questions = 0;
+        std::wstring line;
+        bool boxEnabled = true, boxChecked = true, lineFits = false;
+    };
+    // Opens path; a question is read and then answered by answer.
+    Seen OpenOutside(const wchar_t* path, const std::function<void(HWND)>& answer) {
+        Seen seen;
+        OpenAsking(path, [&](HWND dialog) {
+            ++seen.questions;
+            HWND line = GetDlgItem(dialog, 1012);
+            seen.line = rig::ControlText(dialog, 1012);
+            seen.boxEnabled = IsWindowEnabled(GetDlgItem(dialog, 1001)) != FALSE;
+            seen.boxChecked = IsDlgButtonChecked(dialog, 1001) == BST_CHECKED;
+            HDC dc = GetDC(line);
+            HGDIOBJ old =
+                SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(line, WM_GETFONT, 0, 0)));
+            SIZE extent = {};
+            GetTextExtentPoint32W(dc, seen.line.c_str(), static_cast<int>(seen.line.size()),
+                                  &extent);
+            SelectObject(dc, old);
+            ReleaseDC(line, dc);
+            RECT client = {};
+            GetClientRect(line, &client);
+            seen.lineFits = extent.cx > 0 && extent.cx <= client.right;
+            answer(dialog);
+        });
+        return seen;
+    }
+};
+
+TEST_F(OutsideServer, IsAskedAboutWithItsBoxDisabledAndNoEscOrCloseOpenNothing) {
+    const wchar_t* const paths[] = {
+        L"\\\\files.example.com\\share", L"\\\\203.0.113.5\\share",  L"\\\\fs01@SSL\\dav",
+        L"\\\\fs01@8080\\dav",           L"\\\\.\\UNC\\fs01\\share", L"\\\\3405803781\\share",
+        L"\\\\ｆｓ０１\\share"};
+    const std::function<void(HWND)> ways[] = {[](HWND d) { rig::Click(d, IDNO); },
+                                              [](HWND d) { rig::PressKey(d, VK_ESCAPE); },
+                                              [](HWND d) { rig::CloseBox(d); }};
+    int way = 0;
+    for (const wchar_t* path : paths) {
+        SCOPED_TRACE(testing::Message() << "path " << way);
+        observer_->Clear();
+        const Seen seen = OpenOutside(path, ways[way++ % 3]);
+        EXPECT_EQ(seen.questions, 1);
+        EXPECT_EQ(seen.line, kOutsideQuestion);
+        EXPECT_TRUE(seen.lineFits) << "the line is wider than its control";
+        EXPECT_FALSE(seen.boxEnabled);
+        EXPECT_FALSE(seen.boxChecked);
+        const auto& log = observer_->log();
+        ASSERT_EQ(log.dialogBoxes.size(), 1u);
+        EXPECT_EQ(log.dialogBoxes[0].parameterText, path);
+        EXPECT_TRUE(log.launches.empty());
+        EXPECT_TRUE(log.registryWrites.empty());
+    }
+    EXPECT_EQ(StoredConfirm(), 0u);
+}
+
+TEST_F(OutsideServer, YesOpensAndWritesNothing) {
+    const Seen seen = OpenOutside(L"\\\\files.example.com\\share\\請求書.pdf",
+                                  [](HWND d) { rig::PressKey(d, VK_RETURN); });
+    EXPECT_EQ(seen.questions, 1);
+    const auto& log = observer_->log();
+    ASSERT_EQ(log.launches.size(), 1u);
+    EXPECT_EQ(log.launches[0].parameters, L"/select,\"\\\\files.example.com\\share\\請求書.pdf\"");
+    EXPECT_TRUE(log.registryWrites.empty());
+    EXPECT_EQ(StoredConfirm(), 0u);
+}
+
+// Wine's zone manager maps file://host/ by ZoneMap\Domains, as Windows does.
+TEST_F(OutsideServer, ADomainInTheIntranetZoneIsInsideUnlessTheZoneCannotBeAsked) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, kZoneKey);
+    HKEY corp = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(kZoneKey) + L"\\corp").c_str(), 0,
+                              nullptr, 0, KEY_SET_VALUE, nullptr, &corp, nullptr),
+              ERROR_SUCCESS);
+    const DWORD intranet = 1;
+    RegSetValueExW(corp, L"file", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&intranet), 4);
+    RegCloseKey(corp);
+    const Seen inside =
+        OpenOutside(L"\\\\corp.example.co.jp\\dfs\\x", [](HWND d) { rig::Click(d, IDNO); });
+    EXPECT_EQ(inside.questions, 0);
+    ASSERT_EQ(observer_->log().launches.size(), 1u);
+    EXPECT_EQ(observer_->log().launches[0].parameters,
+              L"/c start \\\\corp.example.co.jp\\dfs\\x\\");
+    observer_->Clear();
+    EXPECT_EQ(
+        OpenOutside(L"\\\\other.example.co.jp\\dfs", [](HWND d) { rig::Click(d, IDNO); }).questions,
+        1);
+    // urlmon cannot be loaded: the server counts as outside.
+    observer_->Clear();
+    {
+        rig::ScopedImportPatch noLibrary(session_->module(), "kernel32.dll", "LoadLibraryW",
+                                         rig::AsAddress(&RefuseLibrary));
+        ASSERT_TRUE(noLibrary.active());
+        EXPECT_EQ(OpenOutside(L"\\\\corp.example.co.jp\\dfs", [](HWND d) { rig::Click(d, IDNO); })
+                      .questions,
+                  1);
+    }
+    EXPECT_TRUE(observer_->log().launches.empty());
+    RegDeleteTreeW(HKEY_CURRENT_USER, kZoneKey);
+}
+
+TEST_F(OpenCommand, WithTheCommandPromptDisabledAFolderOpensThroughExplorer) {
+    const wchar_t kPolicy[] = L"Software\\Policies\\Microsoft\\Windows\\System";
+    HKEY policy = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kPolicy, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                              &policy, nullptr),
+              ERROR_SUCCESS);
+    const DWORD disabled = 1;
+    RegSetValueExW(policy, L"DisableCMD", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&disabled),
+                   4);
+    Open(L"\\\\fs01\\share\\reports");
+    RegDeleteValueW(policy, L"DisableCMD");
+    RegCloseKey(policy);
+    ASSERT_EQ(observer_->log().launches.size(), 1u);
+    EXPECT_EQ(observer_->log().launches[0].file, rig::ProgramPath(L"explorer.exe"));
+    EXPECT_EQ(observer_->log().launches[0].parameters, L"\"\\\\fs01\\share\\reports\\\"");
+    EXPECT_EQ(observer_->log().launches[0].nShow, 1);
 }
 
 // ---- The progress window ---------------------------------------------------------------------

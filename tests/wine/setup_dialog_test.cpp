@@ -117,9 +117,11 @@ const ShowCase kShowCases[] = {
     {"defaults after the first start", {1, 1, 1, 0}, {true, true, true, false}},
     {"two counts as off everywhere", {2, 2, 2, 2}, {false, false, false, false}},
     {"mixed", {0, 1, 2, 1}, {false, true, false, true}},
+    // A value that cannot be read shows its default.
     {"missing values and big numbers",
      {kMissing, 0xFFFFFFFFu, kMissing, 0x101},
-     {false, false, false, false}},
+     {true, false, true, false}},
+    {"missing preserve", {0, 0, 0, kMissing}, {false, false, false, false}},
     {"all on", {1, 1, 1, 1}, {true, true, true, true}},
     {"a short string reads as its bytes",
      {kOneAsText, 0, kOneAsText, 1},
@@ -242,7 +244,7 @@ TEST_F(SetupDialog, TheHostsDoorReturnsOneAndTheToolsDoorTheDialogsResult) {
     }
 }
 
-TEST_F(SetupDialog, WithoutTheSettingsKeyShowsAllClearedAndOkStoresNothing) {
+TEST_F(SetupDialog, WithoutTheSettingsKeyShowsTheDefaultsAndOkStoresNothing) {
     rig::DeleteSettingsKey();
     Checks shown{true, true, true, true};
     EXPECT_EQ(Run([&](HWND dialog) {
@@ -251,7 +253,7 @@ TEST_F(SetupDialog, WithoutTheSettingsKeyShowsAllClearedAndOkStoresNothing) {
                   rig::Click(dialog, IDOK);
               }),
               kOk);
-    EXPECT_EQ(shown, (Checks{false, false, false, false}));
+    EXPECT_EQ(shown, (Checks{true, true, true, false}));
     EXPECT_TRUE(observer_->log().registryWrites.empty());
     EXPECT_FALSE(rig::SettingsKeyExists());
 }

@@ -144,7 +144,8 @@ TEST_F(Soak, CapturesAndOpensLeaveNothingBehindAndLoseNothing) {
         const std::string lost =
             rig::ClipboardLoss(before, rig::TakeSnapshot(source.window()), allowed);
         const auto& launches = observer.log().launches;
-        const bool launched = launches.size() == 1 && launches[0].file == rig::kRoadLaunchFile &&
+        const bool launched = launches.size() == 1 &&
+                              launches[0].file == rig::ProgramPath(rig::kRoadLaunchFile) &&
                               launches[0].parameters == rig::kRoadLaunchParameters;
         if (!lost.empty()) ++lostContent;
         if (!launched) ++wrongLaunches;

@@ -531,4 +531,15 @@ std::wstring ControlText(HWND dialog, int control) {
     return item ? WindowText(item) : std::wstring();
 }
 
+std::wstring ProgramPath(const std::wstring& program) {
+    wchar_t folder[MAX_PATH] = {};
+    if (program == L"cmd.exe") {
+        GetSystemDirectoryW(folder, MAX_PATH);
+    } else {
+        GetSystemWindowsDirectoryW(folder, MAX_PATH);
+    }
+    const std::wstring path = folder;
+    return path + (path.empty() || path.back() != L'\\' ? L"\\" : L"") + program;
+}
+
 }  // namespace rig

@@ -227,4 +227,8 @@ bool WaitGone(HWND window, DWORD milliseconds);
 // Text of a dialog's control.
 std::wstring ControlText(HWND dialog, int control);
 
+// The full path the plug-in launches a program by: cmd.exe in the system folder, any other in
+// the shared Windows folder.
+std::wstring ProgramPath(const std::wstring& program);
+
 }  // namespace rig
