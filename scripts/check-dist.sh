@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Checks the release archive: it is made twice with the same bytes; it holds the four members
 # in their fixed order with fixed times and modes; its DLL is the one that was built; its
-# readme is code page 932 with CRLF line ends and names every dialog text, message, menu item
-# and registry value as the DLL shows and stores them, read from the sources the DLL is built
-# from; its licence is the repository's. Prints one line per check, starting with "PASS " or
+# readme is code page 932 with CRLF line ends, 78 columns wide at most, and names every dialog
+# text, message and title, menu item, the question's line for an outside server, the name the
+# host lists, and each registry value with its default as the DLL shows and stores them, read
+# from the sources the DLL is built from; every version it names is the current one; its
+# licence is the repository's. Prints one line per check, starting with "PASS " or
 # "FAIL "; exits non-zero when a check failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -91,8 +93,9 @@ check "readme.txt has CRLF line ends only, the last line ended too" \
     perl -0777 -ne 'exit(/\r(?!\n)|(?<!\r)\n/ || !/\r\n\z/ ? 1 : 0)' readme.txt
 check "readme.txt is docs/readme-ja.txt, character for character" \
     sh -c "tr -d '\r' <'$work/readme.utf8' | cmp -s - '$root/docs/readme-ja.txt'"
-check "readme.txt fits Notepad without wrapping: no line wider than 80 columns" \
-    perl -ne 's/\r?\n\z//; if (length > 80) { print "  line $.: ", length, " columns\n"; $wide = 1 }
+# Code page 932 gives a Japanese character two bytes, and Notepad two columns.
+check "readme.txt fits Notepad without wrapping: no line wider than 78 columns" \
+    perl -ne 's/\r?\n\z//; if (length > 78) { print "  line $.: ", length, " columns\n"; $wide = 1 }
         END { exit($wide ? 1 : 0) }' readme.txt
 check "LICENSE is the repository's, with CRLF line ends" \
     sh -c "tr -d '\r' <LICENSE | cmp -s - '$root/LICENSE'"
@@ -164,17 +167,29 @@ my %seen;
 report(scalar(@dialogTexts) . " dialog titles and control texts stand in the readme as shown",
        grep { index($readme, $_) < 0 } @dialogTexts);
 
-# The tools-menu item and the two messages, line by line without their leading blanks.
+# The tools-menu item, the name in the host's plug-in list, and the two messages with their
+# titles, line by line without their leading blanks.
 my $texts = 'src/host/host_texts_cp932.cpp';
+# A title or a name is looked for where the readme gives it, since a short one could stand
+# anywhere.
 my @messageLines = (
     shown(constant($texts, 'kSetupMenuItem932')),
-    constant($texts, 'kConfirmHintCaption932'),
     split(/\n/, constant($texts, 'kConfirmHintText932')),
     split(/\n/, constant('src/open/open_command.cpp', 'kInvalidPathText')),
 );
 s/^(?:\s|\xE3\x80\x80)+// for @messageLines;  # blanks and ideographic spaces
-report("the tools-menu item and every line of the two messages stand in the readme",
-       grep { index($readme, $_) < 0 } @messageLines);
+my @titled = map { "タイトル: $_\n" } constant($texts, 'kConfirmHintCaption932'),
+    constant('src/open/open_command.cpp', 'kPluginDisplayName');
+my $listed = sprintf("一覧にも、「%s」\n   （提供元 %s、バージョン %s）", constant($texts, 'kPluginName932'),
+                     constant($texts, 'kPluginVendor932'), $version);
+report("the tools-menu item, the two messages line by line with their titles, and the plug-in list's entry stand in the readme",
+       map { (my $t = $_) =~ s/\n/\\n/g; "\"$t\"" } grep { index($readme, $_) < 0 } @messageLines, @titled, $listed);
+
+# The line that the question shows instead of its usual one for a server that may be outside.
+my $outside = eval { constant('src/open/confirm_dialog.cpp', 'kOutsideServerQuestion') };
+report("the question's line for a server that may be outside stands in the readme",
+       !defined $outside ? ("kOutsideServerQuestion in src/open/confirm_dialog.cpp: $@")
+       : index($readme, "\n  $outside\n") < 0 ? ("a line \"  $outside\"") : ());
 
 # Registry: the key under its root, and each box's value with its start-up default, on the
 # line after the box's caption.
@@ -191,19 +206,34 @@ my @registry = grep { index($readme, $_) < 0 } $key, values %valueName;
 while (my ($control, $setting) = splice @boxes, 0, 2) {
     my $expected = "■ $controlText{id($control)}\n  レジストリ値: $valueName{$setting}（初期設定は $default{$setting} ";
     push @registry, "\"$expected\"" if index($readme, $expected) < 0;
+    # The row of the table under 設定: name, type, default.
+    push @registry, "a table row \"$valueName{$setting} REG_DWORD $default{$setting}（\""
+        unless $readme =~ /^ +\Q$valueName{$setting}\E +REG_DWORD +\Q$default{$setting}\E（/m;
 }
 report("the settings key $key and the four values with their boxes and defaults stand in the readme",
        @registry);
 
-report("the version history names version $version",
-       $readme =~ /更新履歴\n-+\n\Q$version\E\n/ ? () : ("a line \"$version\" under 更新履歴"));
+report("the version history starts with version $version and its date",
+       $readme =~ /更新履歴\n-+\n\Q$version\E（\d{4}年\d{1,2}月\d{1,2}日）\n/ ? ()
+       : ("a line \"$version（YYYY年M月D日）\" under 更新履歴"));
+# Every version the readme names (the title, the plug-in list, the unpacked folder) is this one.
+my @versions = $readme =~ /(?:バージョン |CvTrivane-)(\d+\.\d+)/g;
+report("the readme names version $version wherever it names one (" . scalar(@versions) . " places)",
+       @versions >= 3 ? map { "version $_" } grep { $_ ne $version } @versions
+                      : ("at least three mentions of version $version"));
 
 my $licence = slurp('LICENSE');
 my ($company) = slurp('src/res/CvTrivane.rc') =~ /VALUE "CompanyName", "([^"]+)"/;
 my @licence;
 push @licence, "the LICENSE text" if index($readme, $licence) < 0;
-push @licence, "LICENSE naming $company" unless $licence =~ /^Copyright \(c\) \d{4} \Q$company\E$/m;
-report("the readme carries the MIT licence of $company, word for word as LICENSE", @licence);
+my ($copyright) = $licence =~ /^(Copyright \(c\) \d{4} \Q$company\E)$/m;
+push @licence, "LICENSE naming $company" unless defined $copyright;
+push @licence, "a line \"  著作権者: $copyright\" at the top"
+    unless defined $copyright && $readme =~ /\A(?:.*\n){1,8}  著作権者: \Q$copyright\E\n/;
+my $vendor = constant($texts, 'kPluginVendor932');
+push @licence, "a line \"  提供元: $vendor\" at the top" unless $readme =~ /\A(?:.*\n){1,8}  提供元: \Q$vendor\E\n/;
+report("the readme names $company as provider and copyright holder at the top and carries its MIT licence, word for word as LICENSE",
+       @licence);
 exit $failed;
 PERL
 
