@@ -1,5 +1,7 @@
 #include "host/host_api.h"
 
+#include "common/proc_address.h"
+
 namespace cvt {
 
 HostApiTable HostApi = {};
@@ -24,13 +26,6 @@ Function EntryAs(std::size_t lookupIndex) {
     return function;
 }
 
-void* LookUp(HMODULE module, const char* name) {
-    FARPROC address = GetProcAddress(module, name);
-    void* untyped;
-    __builtin_memcpy(&untyped, &address, sizeof(untyped));
-    return untyped;
-}
-
 }  // namespace
 
 std::size_t HostApiSlot(std::size_t lookupIndex) {
@@ -50,7 +45,7 @@ int BindHostApi() {
     if (host == nullptr) return 0;
 
     for (std::size_t i = 0; i < kRequiredHostFunctionCount; ++i) {
-        void* address = LookUp(host, kHostFunctionNames[i]);
+        void* address = ProcAddress<void*>(host, kHostFunctionNames[i]);
         HostApi.entries[HostApiSlot(i)] = address;
         if (address == nullptr) {
             HostApi.hostModule = nullptr;
@@ -58,7 +53,7 @@ int BindHostApi() {
         }
     }
     for (std::size_t i = kRequiredHostFunctionCount; i < kHostFunctionCount; ++i) {
-        HostApi.entries[HostApiSlot(i)] = LookUp(host, kHostFunctionNames[i]);
+        HostApi.entries[HostApiSlot(i)] = ProcAddress<void*>(host, kHostFunctionNames[i]);
     }
 
     // Hosts before 2.00.06 have no CVA_SetStatus; later ones must offer it. The comparison

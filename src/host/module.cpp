@@ -3,6 +3,8 @@
 #include <memory>
 #include <new>
 
+#include "common/proc_address.h"
+
 namespace cvt {
 
 HINSTANCE ModuleHandle = nullptr;
@@ -20,12 +22,9 @@ constexpr DWORD kLongestPath = 32768;
 
 // XP and later pin the module for good with one call.
 bool PinByFlag() {
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    FARPROC address = kernel != nullptr ? GetProcAddress(kernel, "GetModuleHandleExW") : nullptr;
-    if (address == nullptr) return false;
-    GetModuleHandleExFunction pin;
-    static_assert(sizeof(pin) == sizeof(address), "flat addresses");
-    __builtin_memcpy(&pin, &address, sizeof(address));
+    const auto pin = ProcAddress<GetModuleHandleExFunction>(GetModuleHandleA("kernel32.dll"),
+                                                            "GetModuleHandleExW");
+    if (pin == nullptr) return false;
     HMODULE module = nullptr;
     return pin(kPinFlag | kFromAddressFlag, reinterpret_cast<LPCWSTR>(&PinModule), &module) != 0;
 }

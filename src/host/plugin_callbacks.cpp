@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <initializer_list>
 
 #include "capture/restore_retry.h"
 #include "capture/selected_text.h"
@@ -69,10 +70,10 @@ int WINAPI CVC_OnStart() {
         getWindowHandles(&handles[0], &handles[1], &handles[2], &handles[3])) {
         InstallSubclass(handles[3]);  // the message view
     }
-    EnsureSettingDefault(kSettingConfirm, 1);
-    EnsureSettingDefault(kSettingTripleClick, 1);
-    EnsureSettingDefault(kSettingFile, 1);
-    EnsureSettingDefault(kSettingPreserve, 0);
+    for (const wchar_t* setting :
+         {kSettingConfirm, kSettingTripleClick, kSettingFile, kSettingPreserve}) {
+        EnsureSettingDefault(setting, SettingDefault(setting));
+    }
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     return 0;

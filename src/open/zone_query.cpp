@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <urlmon.h>
 
+#include "common/proc_address.h"
 #include "common/win_handles.h"
 #include "open/system_programs.h"
 
@@ -20,11 +21,6 @@ using CreateSecurityManagerFunction = HRESULT(WINAPI*)(IServiceProvider*,
 using CoInitializeExFunction = HRESULT(WINAPI*)(void*, DWORD);
 using CoUninitializeFunction = void(WINAPI*)();
 
-template <typename Function>
-Function Lookup(HMODULE module, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 // A system DLL by its full path, never by a search that could find a planted copy.
 LoadedLibrary LoadSystemLibrary(const wchar_t* name) {
     wchar_t path[kProgramPathCapacity];
@@ -39,8 +35,8 @@ LoadedLibrary LoadSystemLibrary(const wchar_t* name) {
 class ComForThisCall {
 public:
     explicit ComForThisCall(HMODULE ole32) {
-        auto initialize = Lookup<CoInitializeExFunction>(ole32, "CoInitializeEx");
-        uninitialize_ = Lookup<CoUninitializeFunction>(ole32, "CoUninitialize");
+        auto initialize = ProcAddress<CoInitializeExFunction>(ole32, "CoInitializeEx");
+        uninitialize_ = ProcAddress<CoUninitializeFunction>(ole32, "CoUninitialize");
         if (initialize == nullptr || uninitialize_ == nullptr) return;
         const HRESULT result = initialize(nullptr, COINIT_APARTMENTTHREADED);
         entered_ = SUCCEEDED(result);  // S_OK, or S_FALSE when it already was
@@ -67,7 +63,7 @@ bool ZoneSaysInside(const wchar_t* url) {
     LoadedLibrary urlmon = LoadSystemLibrary(L"urlmon.dll");
     if (!urlmon) return false;
     auto create =
-        Lookup<CreateSecurityManagerFunction>(urlmon.get(), "CoInternetCreateSecurityManager");
+        ProcAddress<CreateSecurityManagerFunction>(urlmon.get(), "CoInternetCreateSecurityManager");
     if (create == nullptr) return false;
     const ComForThisCall com(ole32.get());
     if (!com.usable()) return false;
