@@ -199,7 +199,11 @@ my ($keyPath) = $store =~ /Wide\(\) const \{ return L"([^"]+)"/ or die "no key p
 my ($root) = slurp('src/settings/settings_store.cpp') =~ /SettingsRootKey = (HKEY_\w+);/
     or die "no root key\n";
 my $key = "$root\\" . unescape($keyPath);
-my %default = slurp('src/host/plugin_callbacks.cpp') =~ /EnsureSettingDefault\((kSetting\w+), (\d+)\)/g;
+# The defaults: 1 for the values SettingDefault lists as on, 0 for the others.
+my ($onByDefault) = slurp('src/settings/settings_store.cpp') =~ /kOnByDefault\[\] = \{([^}]*)\}/
+    or die "no list of defaults\n";
+my %on = map { $_ => 1 } $onByDefault =~ /(kSetting\w+)/g;
+my %default = map { $_ => ($on{$_} ? 1 : 0) } keys %valueName;
 my @boxes = slurp('src/settings/setup_dialog.cpp') =~ /\{(\w+), (kSetting\w+)\}/g;
 die "expected four settings\n" unless keys %valueName == 4 && keys %default == 4 && @boxes == 8;
 my @registry = grep { index($readme, $_) < 0 } $key, values %valueName;
