@@ -19,6 +19,7 @@ endif()
 add_library(cvt_pure STATIC
     ${CVT_ROOT}/src/common/bounded_text.cpp
     ${CVT_ROOT}/src/open/path_logic.cpp
+    ${CVT_ROOT}/src/open/path_reading.cpp
     ${CVT_ROOT}/src/open/launch_plan.cpp
     ${CVT_ROOT}/src/open/server_name.cpp
     ${CVT_ROOT}/src/host/menu_caption.cpp)

@@ -34,11 +34,7 @@ void DoubleAmpersands(const char16_t* text, char16_t* out) {
 
 }  // namespace
 
-char16_t* LocateMenuPath(char16_t* text) {
-    char16_t* path = LocatePath(text);
-    if (path != nullptr) StripTrailingBracket(path);
-    return path;
-}
+char16_t* LocateMenuPath(char16_t* text) { return ExtractPath(text); }
 
 Status BuildMenuCaption(const char16_t* path, std::uint32_t menuKind, char16_t* caption) {
     if (path == nullptr || caption == nullptr) return kInvalidArg;

@@ -18,9 +18,9 @@ constexpr bool MenuKindTakesOpenItem(std::uint32_t kind) {
     return kind == 3 || kind == 4 || kind == 11 || kind == 12;
 }
 
-// Start of the path the menu item names: LocatePath, then StripTrailingBracket on the text
-// from there (which writes into text). No cut at a carriage return and no validation: the
-// open command judges the path when the item is picked. nullptr when text holds no path.
+// The path the menu item names: the text path that the open command reads too, written in
+// place into text (ExtractPath). No existence check and no validation: the open command
+// judges the path when the item is picked. nullptr when text holds no path.
 char16_t* LocateMenuPath(char16_t* text);
 
 // Writes "<path> を開く(&O)" and ten blanks into caption (kMenuCaptionCapacity characters).

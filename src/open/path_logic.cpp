@@ -10,8 +10,6 @@ namespace {
 // 128 stands for every character from U+0080 up, which belongs to no class.
 enum : std::uint8_t {
     kEnd = 1,  // the terminating NUL; every scan stops on it
-    kBackslash = 2,
-    kCarriageReturn = 4,
     kForbidden = 8,
     kColon = 16,
     kQuoting = 32,
@@ -24,8 +22,6 @@ struct ClassTable {
 constexpr ClassTable MakeClassTable() {
     ClassTable table;
     table.of[0] = kEnd;
-    table.of[u'\\'] = kBackslash;
-    table.of[u'\r'] = kCarriageReturn;
     for (const char16_t* c = ForbiddenPathChars; *c != u'\0'; ++c) table.of[*c] |= kForbidden;
     for (const char16_t* c = QuotingChars; *c != u'\0'; ++c) table.of[*c] |= kQuoting;
     table.of[u':'] |= kColon;
@@ -63,88 +59,7 @@ inline Char* Scan(Char* p) {
     }
 }
 
-template <typename Char>
-Char* Locate(Char* text) {
-    if (text == nullptr) return nullptr;
-    Char* drive = nullptr;
-    bool driveSeen = false;
-    // Both markers end in a backslash, so only backslashes need a closer look.
-    for (Char* p = text;; ++p) {
-        p = Scan<kEnd | kBackslash>(p);
-        if (*p == u'\0') return drive;
-        if (p == text) continue;
-        const char16_t before = p[-1];
-        if (before == u'\\') return p - 1;
-        if (before == u':' && !driveSeen) {
-            driveSeen = true;
-            if (p - 1 != text) drive = p - 2;
-        }
-    }
-}
-
-char16_t* FindCarriageReturnOrEnd(char16_t* p) { return Scan<kEnd | kCarriageReturn>(p); }
-
-// end points at the path's terminating NUL.
-void StripBracketBefore(char16_t* path, char16_t* end) {
-    if (end != path && end[-1] == u'>') end[-1] = u'\0';
-}
-
 }  // namespace
-
-const char16_t* LocatePath(const char16_t* text) { return Locate(text); }
-
-char16_t* LocatePath(char16_t* text) { return Locate(text); }
-
-void CutAtCarriageReturn(char16_t* path) {
-    if (path == nullptr) return;
-    *FindCarriageReturnOrEnd(path) = u'\0';
-}
-
-void StripTrailingBracket(char16_t* path) {
-    if (path == nullptr) return;
-    StripBracketBefore(path, Scan<kEnd>(path));
-}
-
-char16_t* ExtractPath(char16_t* text) {
-    if (text == nullptr) return nullptr;
-    char16_t* drive = nullptr;
-    char16_t* driveCut = nullptr;  // first carriage return at or after drive
-    bool driveSeen = false;
-    char16_t* p = text;
-    for (;; ++p) {
-        // Carriage returns matter only between a drive path's start and its first one.
-        p = drive != nullptr && driveCut == nullptr ? Scan<kEnd | kBackslash | kCarriageReturn>(p)
-                                                    : Scan<kEnd | kBackslash>(p);
-        const char16_t c = *p;
-        if (c == u'\0') break;
-        if (c == u'\r') {
-            driveCut = p;
-            continue;
-        }
-        if (p == text) continue;
-        const char16_t before = p[-1];
-        if (before == u'\\') {
-            // A server path wins; it runs on from here to the first carriage return.
-            char16_t* start = p - 1;
-            char16_t* end = FindCarriageReturnOrEnd(p + 1);
-            *end = u'\0';
-            StripBracketBefore(start, end);
-            return start;
-        }
-        if (before == u':' && !driveSeen) {
-            driveSeen = true;
-            if (p - 1 != text) {
-                drive = p - 2;
-                if (*drive == u'\r') driveCut = drive;
-            }
-        }
-    }
-    if (drive == nullptr) return nullptr;
-    char16_t* end = driveCut != nullptr ? driveCut : p;
-    *end = u'\0';
-    StripBracketBefore(drive, end);
-    return drive;
-}
 
 bool ContainsAnyOf(const char16_t* set, const char16_t* text) {
     if (set == nullptr || text == nullptr || *set == u'\0') return false;

@@ -10,21 +10,22 @@ inline constexpr char16_t ForbiddenPathChars[] = u"/*?\"<>|";
 // Characters that make the shell launch quote the path.
 inline constexpr char16_t QuotingChars[] = u" &^";
 
-// Start of the path in text: the first "\\" pair anywhere, else the character in front of
-// the first ":\" pair when that colon is not text's first character. nullptr when there is
-// none (also for a null text). Only the first ":\" counts, and a "\\" pair anywhere wins.
+// Start of the path that ExtractPath reads in text, without writing anything: the first
+// server path in any of its spellings ("\\", "¥¥", "file://server", "smb://"), else the
+// first drive path ("X:\" with a letter, "Ｘ：￥", "X:/", "Xドライブ\", "file:///X:/"). The
+// yen spellings count only where no ASCII marker stands before them. nullptr when there is
+// none (also for a null text).
 const char16_t* LocatePath(const char16_t* text);
 char16_t* LocatePath(char16_t* text);
 
-// Ends path at its first carriage return (U+000D), if any.
-void CutAtCarriageReturn(char16_t* path);
-
-// Removes one '>' when it is path's final character.
-void StripTrailingBracket(char16_t* path);
-
-// LocatePath, then CutAtCarriageReturn and StripTrailingBracket on the path, in one pass over
-// text. Returns the path's start inside text, or nullptr. The path may come out empty when a
-// carriage return stands directly before the first ":\" pair.
+// The path as the mail writes it (the text path), written in place from LocatePath's start
+// and ended with a NUL; nullptr when there is none. Where it ends for certain: at the
+// bracket that closes the one the path stands in (counting nesting), at the first control
+// character, or before another path that a space or a bracket introduces; blanks at its end
+// and one final '>' after them are dropped. Its spelling is made Windows': yen signs and
+// full-width backslashes are backslashes, a full-width drive letter and colon and the
+// full-width letters and digits of a server's name are ASCII, and a URL becomes the path it
+// names, its %xx escapes decoded as UTF-8 (control characters excepted).
 char16_t* ExtractPath(char16_t* text);
 
 // True when any character of set occurs in text; an empty set gives false.

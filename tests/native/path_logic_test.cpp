@@ -56,20 +56,6 @@ TEST_P(ExtractTable, LocateFindsTheSameStartAndWritesNothing) {
     EXPECT_EQ(text, row.text);
 }
 
-TEST_P(ExtractTable, MatchesLocateCutStripInThatOrder) {
-    const ExtractRow& row = GetParam();
-    std::u16string fused = row.text;
-    std::u16string stepwise = row.text;
-    char16_t* path = LocatePath(stepwise.data());
-    if (path != nullptr) {
-        CutAtCarriageReturn(path);
-        StripTrailingBracket(path);
-    }
-    char16_t* fusedPath = ExtractPath(fused.data());
-    EXPECT_EQ(fusedPath == nullptr, path == nullptr);
-    EXPECT_EQ(fused, stepwise);
-}
-
 const ExtractRow kExtractRows[] = {
     {"CrLfEndsPath", u"please open \\\\fs01\\share\\reports\r\nthanks", 12,
      u"\\\\fs01\\share\\reports", true, false, false},
@@ -82,35 +68,94 @@ const ExtractRow kExtractRows[] = {
      false},
     {"DriveMarkerAtZero", u":\\work", kNone, u"", false, false, false},
     {"NoPath", u"no path here", kNone, u"", false, false, false},
-    {"OnlyFirstDriveMarker", u"x :\\ then D:\\data", 1, u" :\\ then D:\\data", false, false, false},
+    // A space, digit, colon or control character before ":\" is no drive letter.
+    {"NoLetterLooksOn", u"x :\\ then D:\\data", 10, u"D:\\data", true, false, false},
     {"InnerBracket", u"\\\\fs01\\share\\a>b", 0, u"\\\\fs01\\share\\a>b", false, false, false},
     {"TwoBrackets", u"\\\\fs01\\share\\a>>", 0, u"\\\\fs01\\share\\a>", false, false, false},
-    {"DoubleQuotes", u"\"\\\\fs01\\share\"", 1, u"\\\\fs01\\share\"", false, false, false},
+    {"DoubleQuotes", u"\"\\\\fs01\\share\"", 1, u"\\\\fs01\\share", true, false, false},
     {"LateColon", u"D:\\data\\x:y", 0, u"D:\\data\\x:y", false, false, false},
     {"ColonAtTwo", u"\\\\:x", 0, u"\\\\:x", true, false, false},
-    {"DigitBeforeColon", u"1:\\x", 0, u"1:\\x", true, false, false},
+    {"DigitBeforeColon", u"1:\\x", kNone, u"", false, false, false},
     {"AmpersandFolder", u"\\\\fs01\\share\\q&a\\", 0, u"\\\\fs01\\share\\q&a\\", true, false, true},
     {"DottedHostShare", u"\\\\fs01.corp\\share", 0, u"\\\\fs01.corp\\share", true, false, false},
     {"DottedHostOnly", u"\\\\fs01.corp", 0, u"\\\\fs01.corp", true, false, false},
     {"DottedFolder", u"\\\\fs01\\share\\v1.2\\", 0, u"\\\\fs01\\share\\v1.2\\", true, false, false},
     {"DriveRoot", u"C:\\", 0, u"C:\\", true, false, false},
-    {"LineFeedStays", u"\\\\fs01\\share\\file.txt\nnext", 0, u"\\\\fs01\\share\\file.txt\nnext",
-     true, true, false},
+    {"LineFeedEnds", u"\\\\fs01\\share\\file.txt\nnext", 0, u"\\\\fs01\\share\\file.txt", true,
+     true, false},
     // Further cases.
-    {"CarriageReturnBeforeColon", u"ab\r:\\x", 2, u"", true, false, false},
-    {"LineFeedBeforeColon", u"ab\n:\\x", 2, u"\n:\\x", true, false, false},
-    {"LaterDriveIgnoredAfterZero", u":\\a D:\\b", kNone, u"", false, false, false},
+    {"CarriageReturnBeforeColon", u"ab\r:\\x", kNone, u"", false, false, false},
+    {"LineFeedBeforeColon", u"ab\n:\\x", kNone, u"", false, false, false},
+    {"NonLettersBeforeColon", u"::\\x \\:\\x 1:\\x \uFF11:\\x", kNone, u"", false, false, false},
+    {"LaterDriveAfterColonAtZero", u":\\a D:\\b", 4, u"D:\\b", true, false, false},
     {"UncAfterLineBreak", u"C:\\a\r\n\\\\srv\\x", 6, u"\\\\srv\\x", true, false, false},
     {"CarriageReturnBeforeDrive", u"a\rb C:\\x\ry", 4, u"C:\\x", true, false, false},
     {"ThreeBackslashes", u"a\\\\\\b", 1, u"\\\\\\b", true, false, false},
     {"SingleBackslash", u"\\x", kNone, u"", false, false, false},
-    {"YenSignsAreNotBackslashes", u"\u00A5\u00A5srv C\uFF1A\\x \uFFE5\uFFE5y", kNone, u"", false,
-     false, false},
+    {"YenServerEndsBeforeNextPath", u"\u00A5\u00A5srv C\uFF1A\\x \uFFE5\uFFE5y", 0, u"\\\\srv",
+     true, false, false},
     {"StripAfterCut", u"\\\\s\\a>\r\nb>", 0, u"\\\\s\\a", true, false, false},
     {"BracketBeforeLineBreak", u"\\\\s\\a>b\r\n", 0, u"\\\\s\\a>b", false, false, false},
     {"BracketOnly", u"x:\\>", 0, u"x:\\", true, false, false},
     {"JapaneseAround", u"\u5834\u6240\uFF1A\\\\fs01\\\u5171\u6709\u3002", 3,
      u"\\\\fs01\\\u5171\u6709\u3002", true, false, false},
+    // Mail lines: brackets end the path at the one that closes the bracket it stands in.
+    {"CornerBrackets", u"資料は「\\\\fs01\\share\\営業部\\見積書」に置きました。", 4,
+     u"\\\\fs01\\share\\営業部\\見積書", true, false, false},
+    {"BalancedInsideName", u"『\\\\fs01\\share\\【重要】資料』を参照", 1,
+     u"\\\\fs01\\share\\【重要】資料", true, false, false},
+    {"NestedParentheses", u"（\\\\fs01\\share\\（株）山田商事）まで", 1,
+     u"\\\\fs01\\share\\（株）山田商事", true, false, false},
+    {"AsciiParentheses", u"(\\\\fs01\\a(b))c", 1, u"\\\\fs01\\a(b)", true, false, false},
+    {"CurlyQuotes", u"“\\\\fs01\\share\\a”とのこと", 1, u"\\\\fs01\\share\\a", true, false, false},
+    {"Backquotes", u"`\\\\fs01\\share\\a`", 1, u"\\\\fs01\\share\\a", true, false, false},
+    {"WideAngles", u"＜\\\\fs01\\share\\a＞です", 1, u"\\\\fs01\\share\\a", true, false, false},
+    {"SquareBrackets", u"[\\\\fs01\\share\\a] 参照", 1, u"\\\\fs01\\share\\a", true, false, false},
+    {"BracketOpenedEarlierOnTheLine", u"（保存先：\\\\fs01\\share\\資料）", 5,
+     u"\\\\fs01\\share\\資料", true, false, false},
+    {"QuoteOpenedEarlier", u"\"場所: \\\\fs01\\share\"", 5, u"\\\\fs01\\share", true, false, false},
+    {"BracketOnEarlierLineIgnored", u"（注\r\n\\\\fs01\\a）b", 4, u"\\\\fs01\\a）b", true, false,
+     false},
+    // What follows the path on its line.
+    {"SentenceAfterSpaceStays", u"\\\\fs01\\share\\見積書 に保存しました。", 0,
+     u"\\\\fs01\\share\\見積書 に保存しました。", true, false, true},
+    {"TabEnds", u"\\\\fs01\\share\\見積書\t←最新版はこちら", 0, u"\\\\fs01\\share\\見積書", true,
+     false, false},
+    {"NextPathAfterSpace", u"\\\\fs01\\share\\総務 と \\\\fs01\\share\\人事 の両方に", 0,
+     u"\\\\fs01\\share\\総務 と", true, false, true},
+    {"NextPathAfterBracket", u"「\\\\fs01\\a」と「\\\\fs01\\b」", 1, u"\\\\fs01\\a", true, false,
+     false},
+    {"NextDriveAfterIdeographicSpace", u"C:\\a\u3000D:\\b", 0, u"C:\\a\u3000", true, false, false},
+    {"TrailingBlanksDropped", u"\\\\fs01\\share\\a   ", 0, u"\\\\fs01\\share\\a", true, false,
+     false},
+    {"BlanksThenBracket", u"\\\\fs01\\share\\a> ", 0, u"\\\\fs01\\share\\a", true, false, false},
+    // Yen signs and full-width spellings.
+    {"YenServer", u"\u00A5\u00A5fs01\u00A5share\u00A5営業部", 0, u"\\\\fs01\\share\\営業部", true,
+     false, false},
+    {"WideYenWideServerName", u"場所：￥￥ｓｖ０２￥経理", 3, u"\\\\sv02\\経理", true, false,
+     false},
+    {"WideBackslashes", u"＼＼fs01＼share", 0, u"\\\\fs01\\share", true, false, false},
+    {"WideDrive", u"Ｓ：￥営業部￥ｘ", 0, u"S:\\営業部\\ｘ", true, false, false},
+    {"DriveWithYen", u"s:\u00A5営業部", 0, u"s:\\営業部", true, false, false},
+    {"MixedTyping", u"\\\\fs01\u00A5share￥a", 0, u"\\\\fs01\\share\\a", true, false, false},
+    {"YenAfterAsciiDriveIsNoStart", u"C:\\a と \u00A5\u00A5srv\u00A5b", 0, u"C:\\a と", true, false,
+     true},
+    {"DriveWord", u"Sドライブ\\営業部\\見積", 0, u"S:\\営業部\\見積", true, false, false},
+    // URLs and slashes.
+    {"FileUrlServer", u"file://fs01/share/%E5%96%B6%E6%A5%AD%E9%83%A8", 0,
+     u"\\\\fs01\\share\\営業部", true, false, false},
+    {"FileUrlDrive", u"file:///S:/営業部/", 0, u"S:\\営業部\\", true, false, false},
+    {"FileUrlFiveSlashes", u"file://///fs01/share", 0, u"\\\\fs01\\share", true, false, false},
+    {"FileUrlLocalhostDrive", u"FILE://localhost/c|/a%20b", 0, u"c:\\a b", true, false, true},
+    {"FileUrlEscapesKeptWhenNotText", u"file://fs01/a%ZZ%00%C3", 0, u"\\\\fs01\\a%ZZ%00%C3", true,
+     false, false},
+    {"FileUrlInAngles", u"<file://fs01/share/a b>", 1, u"\\\\fs01\\share\\a b", true, false, true},
+    {"FileUrlWithoutDriveIsNoPath", u"file:///home/x", kNone, u"", false, false, false},
+    {"WordEndingInFileIsNoUrl", u"profile://x/y", kNone, u"", false, false, false},
+    {"SmbUrl", u"smb://fs01/share/a", 0, u"\\\\fs01\\share\\a", true, false, false},
+    {"SlashDrive", u"S:/営業部/見積書", 0, u"S:\\営業部\\見積書", true, false, false},
+    {"SlashDriveAfterSpace", u"see S:/a", 4, u"S:\\a", true, false, false},
+    {"SlashDriveInsideWordIsNoPath", u"abcS:/a", kNone, u"", false, false, false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, ExtractTable, testing::ValuesIn(kExtractRows),
@@ -126,25 +171,6 @@ TEST(PathLogicTest, CharacterSets) {
 TEST(PathLogicTest, NullTextHasNoPath) {
     EXPECT_EQ(ExtractPath(nullptr), nullptr);
     EXPECT_EQ(LocatePath(static_cast<const char16_t*>(nullptr)), nullptr);
-}
-
-TEST(PathLogicTest, CutAtCarriageReturnOnlyLooksForCarriageReturn) {
-    std::u16string text = u"a\tb\nc\rd\re";
-    CutAtCarriageReturn(text.data());
-    EXPECT_EQ(std::u16string(text.c_str()), u"a\tb\nc");
-    std::u16string none = u"abc";
-    CutAtCarriageReturn(none.data());
-    EXPECT_EQ(none, u"abc");
-}
-
-TEST(PathLogicTest, StripTrailingBracketRemovesOneFinalBracket) {
-    const std::pair<std::u16string, std::u16string> cases[] = {
-        {u"a>>", u"a>"}, {u"a>b", u"a>b"}, {u">", u""}, {u"", u""}, {u"a", u"a"}};
-    for (const auto& [input, expected] : cases) {
-        std::u16string text = input;
-        StripTrailingBracket(text.data());
-        EXPECT_EQ(std::u16string(text.c_str()), expected) << "input size " << input.size();
-    }
 }
 
 struct ContainsRow {
