@@ -1,4 +1,4 @@
-// Extraction, validation, launch building and the menu caption on arbitrary text, checked
+// The reading, validation, launch building and the menu caption on arbitrary text, checked
 // against straightforward models of the rules and against the launch invariants.
 //
 // Input: one flag byte (bit 0: TrivaneFile on; bits 1-2: menu kind 3, 4, 11, 12; bit 3: the
@@ -36,13 +36,6 @@ std::size_t ModelLocate(const u16string& t) {
         if (t[i] == u':' && t[i + 1] == u'\\') return i == 0 ? u16string::npos : i - 1;
     }
     return u16string::npos;
-}
-
-u16string ModelTrim(u16string path, bool cut) {
-    if (cut) path = path.substr(0, path.find(u'\r'));
-    const std::size_t bracket = path.rfind(u'>');
-    if (bracket != u16string::npos && bracket + 1 == path.size()) path.pop_back();
-    return path;
 }
 
 bool ModelContains(const u16string& set, const u16string& text) {
@@ -203,17 +196,16 @@ void CheckLaunch(const u16string& path, bool fileOn, bool interpreter) {
     }
 }
 
-void CheckCaption(const u16string& text, std::uint32_t kind) {
+void CheckCaption(const u16string& text, std::uint32_t kind, const char16_t* read) {
     std::vector<char16_t> work = Buffer(text);
     char16_t* path = cvt::LocateMenuPath(work.data());
-    const std::size_t start = ModelLocate(text);
-    if (start == u16string::npos) {
+    if (read == nullptr) {
         Check(path == nullptr);
         return;
     }
-    Check(path == work.data() + start);
-    const u16string shown = ModelTrim(text.substr(start), false);
-    Check(u16string(path) == shown);
+    // The menu names the path the open command reads.
+    Check(path != nullptr && u16string(path) == read);
+    const u16string shown = read;
     std::vector<char16_t> caption(cvt::kMenuCaptionCapacity);
     Check(cvt::BuildMenuCaption(path, kind, caption.data()) == cvt::kOk);
     const std::size_t limit = kind == 11 ? 18 : 30;
@@ -227,6 +219,69 @@ void CheckCaption(const u16string& text, std::uint32_t kind) {
     expected += u16string(10, u' ');
     Check(std::char_traits<char16_t>::length(caption.data()) < cvt::kMenuCaptionCapacity);
     Check(u16string(caption.data()) == expected);
+}
+
+// The spellings of one character that the reading treats alike.
+char16_t Fold(char16_t c) {
+    if (c == 0x00A5 || c == 0xFFE5 || c == 0xFF3C || c == u'/') return u'\\';
+    if (c == 0xFF1A) return u':';
+    if ((c >= 0xFF10 && c <= 0xFF19) || (c >= 0xFF21 && c <= 0xFF3A) ||
+        (c >= 0xFF41 && c <= 0xFF5A) || c == 0xFF0D || c == 0xFF0E || c == 0xFF3F) {
+        return static_cast<char16_t>(c - 0xFEE0);
+    }
+    return c;
+}
+
+bool IsBracketChar(char16_t c) {
+    return u16string(u"「」『』【】（）()\"“”‘’<>＜＞[]［］`〔〕〈〉《》{}｛｝").find(c) !=
+           u16string::npos;
+}
+
+// Text made only of characters whose reading has not changed: letters, digits, backslashes,
+// colons, CJK ideographs and a few name characters, but no blank, bracket, yen sign,
+// control character or slash.
+bool IsPlain(const u16string& text) {
+    for (char16_t c : text) {
+        const bool plain = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
+                           (c >= u'0' && c <= u'9') || c == u'\\' || c == u':' || c == u'.' ||
+                           c == u'_' || c == u'-' || c == u'$' || (c >= 0x4E00 && c <= 0x9FFF);
+        if (!plain) return false;
+    }
+    return true;
+}
+
+bool IsLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+
+// What the reading gave for text: path at start inside work.
+void CheckReading(const u16string& text, const std::vector<char16_t>& work, const char16_t* path) {
+    const std::size_t start = static_cast<std::size_t>(path - work.data());
+    const u16string read(path);
+    // Nothing before the path is touched, and the path holds no control character.
+    Check(u16string(work.data(), start) == text.substr(0, start));
+    for (char16_t c : read) Check(c >= 0x20);
+    Check(read.size() <= text.size() - start);
+    const u16string rest = text.substr(start);
+    u16string lower;
+    for (char16_t c : rest.substr(0, 6)) lower += (c >= u'A' && c <= u'Z') ? c + 32 : c;
+    const bool url = lower.compare(0, 5, u"file:") == 0 || lower.compare(0, 6, u"smb://") == 0;
+    const bool driveWord = rest.size() > 1 && rest[1] == u'ド';
+    if (url || driveWord) {
+        // A URL or "Xドライブ" becomes a server or a drive path, never longer than it was.
+        Check((read.size() >= 2 && read[0] == u'\\' && read[1] == u'\\') ||
+              (read.size() >= 3 && IsLetter(read[0]) && read[1] == u':' && read[2] == u'\\'));
+        return;
+    }
+    // Every other spelling is the text itself, character for character once folded.
+    for (std::size_t i = 0; i < read.size(); ++i) Check(Fold(read[i]) == Fold(rest[i]));
+    // And it ends at the text's end, a control character, a blank or '>' dropped, a bracket,
+    // or before another path after a blank or a bracket.
+    const std::size_t end = start + read.size();
+    if (end < text.size()) {
+        const char16_t next = text[end];
+        Check(next < 0x20 || next == u' ' || next == u'>' || IsBracketChar(next) ||
+              (end > 0 &&
+               (text[end - 1] == u' ' || text[end - 1] == 0x3000 || IsBracketChar(text[end - 1]))));
+    }
 }
 
 }  // namespace
@@ -243,28 +298,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         text += c;
     }
 
-    // LocatePath reads only and agrees with the model.
+    // LocatePath reads only and finds where ExtractPath writes the path.
     const std::vector<char16_t> pristine = Buffer(text);
     const char16_t* located = cvt::LocatePath(pristine.data());
-    const std::size_t start = ModelLocate(text);
-    Check(start == u16string::npos ? located == nullptr : located == pristine.data() + start);
-
-    // ExtractPath gives the path inside the buffer, trimmed as the model trims it, and the
-    // same buffer as the three steps taken one by one.
+    Check(u16string(pristine.data()) == text);
     std::vector<char16_t> work = Buffer(text);
     char16_t* path = cvt::ExtractPath(work.data());
-    std::vector<char16_t> stepwise = Buffer(text);
-    char16_t* stepPath = cvt::LocatePath(stepwise.data());
-    if (stepPath != nullptr) {
-        cvt::CutAtCarriageReturn(stepPath);
-        cvt::StripTrailingBracket(stepPath);
+    Check((located == nullptr) == (path == nullptr));
+    if (path != nullptr) {
+        Check(path - work.data() == located - pristine.data());
+        CheckReading(text, work, path);
     }
-    Check(work == stepwise);
-    if (start == u16string::npos) {
-        Check(path == nullptr);
-    } else {
+    // Plain text reads as it always has: the first "\\", else the first "X:\" after a letter,
+    // to the end of the text.
+    const std::size_t start = ModelLocate(text);
+    if (IsPlain(text) && start != u16string::npos &&
+        (text.compare(start, 2, u"\\\\") == 0 || IsLetter(text[start]))) {
         Check(path == work.data() + start);
-        const u16string expected = ModelTrim(text.substr(start), true);
+        const u16string expected = text.substr(start);
         Check(u16string(path) == expected);
         Check(cvt::ValidatePath(path) == ModelValid(expected));
         Check(cvt::PathNamesFile(path) == ModelNamesFile(expected));
@@ -279,7 +330,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         cvt::PrepareOpen(pristine.data(), copy.data(), copy.size(), &openPath);
     if (verdict == cvt::OpenVerdict::kNoPath) {
         Check(openPath == nullptr);
-        Check(start == u16string::npos || ModelTrim(text.substr(start), true).empty());
+        Check(path == nullptr || *path == u'\0');
     } else {
         Check(openPath >= copy.data() && openPath < copy.data() + copy.size());
         Check(*openPath != u'\0');
@@ -290,6 +341,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    CheckCaption(text, kind);
+    CheckCaption(text, kind, path);
     return 0;
 }

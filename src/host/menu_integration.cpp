@@ -1,5 +1,10 @@
 #include "host/menu_integration.h"
 
+#include <cstring>
+#include <cwchar>
+#include <memory>
+#include <new>
+
 #include "capture/selected_text.h"
 #include "capture/selection_capture.h"
 #include "common/utf16_text.h"
@@ -27,11 +32,18 @@ void AddSetupItem(HMENU menuBar) {
 }
 
 // Captures the window's selection and, when it holds a path, offers to open it at the top of
-// the menu. Picking the item runs the open command on this capture's SelectedText.
+// the menu; the caption shows the path as the mail writes it, without asking the server. Picking
+// the item runs the open command on this capture's SelectedText.
 void AddOpenItem(HWND window, HMENU menu, int kind) {
     if (CaptureSelection(window) & 0x80000000u) return;
     if (SelectedText == nullptr) return;
-    char16_t* path = LocateMenuPath(AsUtf16(SelectedText));
+    // The caption is read from a copy: the reading rewrites its text, and the command must
+    // read the selection as it was to find the same path.
+    const std::size_t length = std::wcslen(SelectedText);
+    std::unique_ptr<char16_t[]> copy(new (std::nothrow) char16_t[length + 1]);
+    if (!copy) return;
+    std::memcpy(copy.get(), SelectedText, (length + 1) * sizeof(char16_t));
+    char16_t* path = LocateMenuPath(copy.get());
     if (path == nullptr) return;
     const int command = HostRegisterCommand()(kOpenCommandDescription932, kind, &OpenPathCommand);
     char16_t caption[kMenuCaptionCapacity];

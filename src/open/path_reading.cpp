@@ -241,11 +241,53 @@ bool StartAt(const char16_t* text, const char16_t* p, bool asciiBefore, Start* s
     return false;
 }
 
-// Characters at which a spelling can be recognised: each spelling holds one of them within
-// its first six characters, so the search looks closer only around these.
-bool MayMarkStart(char16_t c) {
-    return c == u'\\' || c == u':' || c == u'/' || c == kYen || c == kWideColon || c == kWideYen ||
-           c == kWideBackslash;
+// A filter on the low byte of the characters at which a spelling can be recognised ('\\',
+// ':', the yen signs and the full-width colon) and of the NUL: most characters pass it with
+// one test, and a hit is looked at closely.
+struct LowByteFilter {
+    std::uint32_t bits[8] = {};
+    constexpr bool Maybe(char16_t c) const { return (bits[(c & 0xFF) >> 5] >> (c & 31)) & 1u; }
+};
+
+constexpr LowByteFilter MakeStartFilter() {
+    LowByteFilter filter;
+    const char16_t keys[] = {u'\0', u'\\', u':', kYen, kWideColon, kWideYen, kWideBackslash};
+    for (char16_t c : keys) filter.bits[(c & 0xFF) >> 5] |= 1u << (c & 31);
+    return filter;
+}
+constexpr LowByteFilter kStartFilter = MakeStartFilter();
+
+// The next character at or after p that may mark a spelling, or the NUL. Unrolled; each read
+// is guarded by the one before it not being the NUL.
+const char16_t* NextStartKey(const char16_t* p) {
+    for (;; p += 4) {
+        if (kStartFilter.Maybe(p[0])) return p;
+        if (kStartFilter.Maybe(p[1])) return p + 1;
+        if (kStartFilter.Maybe(p[2])) return p + 2;
+        if (kStartFilter.Maybe(p[3])) return p + 3;
+    }
+}
+
+// After an ASCII drive path the yen spellings no longer count, so only "\\", "file://" and
+// "smb://" can still win over it: a search for '\\' and ':' in which most characters cost one
+// comparison.
+bool FindServerAfterAsciiDrive(const char16_t* text, const char16_t* p, Start* found) {
+    auto hit = [](char16_t c) { return c <= u'\\' && (c == u'\0' || c == u'\\' || c == u':'); };
+    for (;; ++p) {
+        while (!hit(p[0]) && !hit(p[1]) && !hit(p[2]) && !hit(p[3])) p += 4;
+        while (!hit(*p)) ++p;
+        const char16_t c = *p;
+        if (c == u'\0') return false;
+        const std::ptrdiff_t back = p - text;
+        const char16_t* at = nullptr;
+        if (c == u'\\') {
+            if (p[1] == u'\\') at = p;
+        } else if (p[1] == u'/' && p[2] == u'/') {
+            if (back >= 4 && (p[-4] | 0x20) == u'f') at = p - 4;
+            if (back >= 3 && (p[-3] | 0x20) == u's') at = p - 3;
+        }
+        if (at != nullptr && StartAt(text, at, true, found) && found->server) return true;
+    }
 }
 
 // The start of the path in text: the first server path in any spelling, else the first drive
@@ -254,29 +296,48 @@ bool FindStart(const char16_t* text, Start* found) {
     Start drive;
     bool driveFound = false;
     bool asciiBefore = false;
-    // Positions already tried, so that each is looked at once although several marker
-    // characters may be near it.
-    const char16_t* tried = text;
-    for (const char16_t* p = text; *p != u'\0'; ++p) {
-        if (!MayMarkStart(*p)) continue;
-        // A spelling holding this character starts at most six characters before it
-        // ("Xドライブ\", "file:", "smb:").
-        const char16_t* from = p - text >= 6 ? p - 6 : text;
-        if (from < tried) from = tried;
-        for (const char16_t* q = from; q <= p; ++q) {
+    for (const char16_t* p = text;; ++p) {
+        p = NextStartKey(p);
+        const char16_t c = *p;
+        if (c == u'\0') break;
+        if (asciiBefore) return FindServerAfterAsciiDrive(text, p, found) || (*found = drive, true);
+        // The spellings that hold this character, by where they would start: "\\" at it,
+        // "X:\" two before, "Xドライブ\" five before; "X:" one before a colon, "smb:" three
+        // and "file:" four before it. A neighbouring character rules most of them out before
+        // the closer look. Reads before p stay within text, reads after it stop at the NUL.
+        // Once a drive path is found, only a server path can still win.
+        const std::ptrdiff_t back = p - text;
+        std::ptrdiff_t offsets[3];
+        int count = 0;
+        if (IsBackslashLike(c)) {
+            if (IsBackslashLike(p[1])) offsets[count++] = 0;
+            if (!driveFound && back >= 2 && IsColonLike(p[-1])) offsets[count++] = 2;
+            if (!driveFound && back >= 5 && p[-1] == kDriveWord[kDriveWordLength - 1]) {
+                offsets[count++] = 5;
+            }
+        } else if (c == u':' || c == kWideColon) {
+            // Every spelling with a colon has a slash or a backslash right after it.
+            const char16_t after = p[1];
+            if (after != u'/' && !IsBackslashLike(after)) continue;
+            if (!driveFound && back >= 1) offsets[count++] = 1;
+            if (after == u'/' && p[2] == u'/' && c == u':') {
+                if (back >= 3 && (p[-3] | 0x20) == u's') offsets[count++] = 3;
+                if (back >= 4 && (p[-4] | 0x20) == u'f') offsets[count++] = 4;
+            }
+        }
+        for (int i = 0; i < count; ++i) {
             Start start;
-            if (!StartAt(text, q, asciiBefore, &start)) continue;
+            if (!StartAt(text, p - offsets[i], asciiBefore, &start)) continue;
             if (start.server) {
                 *found = start;
                 return true;
             }
-            if (!driveFound) {
+            if (!driveFound || start.at < drive.at) {
                 drive = start;
                 driveFound = true;
             }
             if (start.spelling == Spelling::kDrive) asciiBefore = true;
         }
-        tried = p + 1;
     }
     if (driveFound) *found = drive;
     return driveFound;
@@ -318,29 +379,67 @@ int EnclosingBracket(const char16_t* text, const char16_t* start) {
     return enclosing;
 }
 
+// Characters that may end a path: controls (the NUL among them), blanks and brackets.
+struct StopTable {
+    bool ascii[128] = {};
+};
+
+constexpr StopTable MakeStopTable() {
+    StopTable table;
+    for (char16_t c = 0; c < 0x20; ++c) table.ascii[c] = true;
+    table.ascii[u' '] = true;
+    for (const BracketPair& pair : kBrackets) {
+        if (pair.open < 128) table.ascii[pair.open] = true;
+        if (pair.close < 128) table.ascii[pair.close] = true;
+    }
+    return table;
+}
+constexpr StopTable kStops = MakeStopTable();
+
+// Above ASCII: the ideographic space, the brackets and the yen signs lie in these ranges;
+// a hit is looked at closely.
+constexpr bool MaybeStop(char16_t c) {
+    return c < 128 ? kStops.ascii[c]
+                   : c >= 0xFF08 || (c >= 0x3000 && c <= 0x3015) || (c >= 0x2018 && c <= 0x201D) ||
+                         c == kYen;
+}
+
+const char16_t* NextStop(const char16_t* p) {
+    for (;; p += 4) {
+        if (MaybeStop(p[0])) return p;
+        if (MaybeStop(p[1])) return p + 1;
+        if (MaybeStop(p[2])) return p + 2;
+        if (MaybeStop(p[3])) return p + 3;
+    }
+}
+
 // Where the text says the path ends: at the bracket that closes the one it sits in, at a
-// control character, or before another path that a space or a bracket introduces. from is
-// the first character after the spelling's marker.
-const char16_t* FindEnd(const char16_t* text, const char16_t* from, int bracket) {
+// control character, or at a blank or bracket that another path follows. from is the first
+// character after the spelling's marker. *yenSeen tells whether a yen sign or a full-width
+// backslash stands before the end.
+const char16_t* FindEnd(const char16_t* text, const char16_t* from, int bracket, bool* yenSeen) {
     const char16_t open = bracket == kNoBracket ? 0 : kBrackets[bracket].open;
     const char16_t close = bracket == kNoBracket ? 0 : kBrackets[bracket].close;
     int depth = 0;
-    const char16_t* p = from;
-    for (; *p != u'\0'; ++p) {
+    for (const char16_t* p = from;; ++p) {
+        p = NextStop(p);
         const char16_t c = *p;
-        if (IsControl(c)) break;
+        if (IsControl(c)) return p;
+        if (IsYenSign(c)) {
+            *yenSeen = true;
+            continue;
+        }
         if (bracket != kNoBracket) {
             if (c == close) {
-                if (depth == 0) break;
+                if (depth == 0) return p;
                 --depth;
-                continue;
+            } else if (c == open) {
+                ++depth;
             }
-            if (c == open) ++depth;
         }
         Start next;
-        if (p != from && SeparatesPaths(p[-1]) && StartAt(text, p, false, &next)) break;
+        if ((IsSpace(c) || IsBracket(c)) && StartAt(text, p + 1, false, &next)) return p;
     }
-    return p;
 }
 
 // Two hex digits at p, or -1.
@@ -410,8 +509,14 @@ std::size_t DecodeEscape(const char16_t* p, const char16_t* end, char16_t* out, 
 }
 
 // Writes the path read from [start.at, end) over the same characters and ends it with a NUL.
-char16_t* WritePath(const Start& start, const char16_t* end) {
+char16_t* WritePath(const Start& start, const char16_t* end, bool yenSeen) {
     char16_t* const out = const_cast<char16_t*>(start.at);
+    const bool ascii = start.spelling == Spelling::kUnc || start.spelling == Spelling::kDrive;
+    if (ascii && !yenSeen) {
+        // The path is the text itself.
+        *const_cast<char16_t*>(end) = u'\0';
+        return out;
+    }
     char16_t* w = out;
     const char16_t* r = start.at;
     bool url = false;
@@ -444,13 +549,15 @@ char16_t* WritePath(const Start& start, const char16_t* end) {
                 *w++ = *r;
                 *w++ = u':';
                 r += 2;
+                // "file:///S:" names the drive's root, not its current folder.
+                if (r >= end || *r != u'/') *w++ = u'\\';
             } else {
                 *w++ = u'\\';
                 *w++ = u'\\';
             }
             break;
     }
-    const bool wide = start.spelling != Spelling::kUnc && start.spelling != Spelling::kDrive;
+    const bool wide = !ascii;
     for (; r < end;) {
         const char16_t c = *r;
         if (c == u'\\' || c == kYen || c == kWideYen || (wide && c == kWideBackslash) ||
@@ -491,12 +598,13 @@ char16_t* ExtractPath(char16_t* text) {
     if (text == nullptr || !FindStart(text, &start)) return nullptr;
     // The end is looked for past the marker's first two characters, or from a URL's server.
     const char16_t* from = start.body != nullptr ? start.body : start.at + 2;
-    const char16_t* end = FindEnd(text, from, EnclosingBracket(text, start.at));
+    bool yenSeen = false;
+    const char16_t* end = FindEnd(text, from, EnclosingBracket(text, start.at), &yenSeen);
     if (end < from) end = from;
     // Blanks that end the selection, and one '>' after them, are no part of a name.
     while (end > from && end[-1] == u' ') --end;
     if (end > from && end[-1] == u'>') --end;
-    return WritePath(start, end);
+    return WritePath(start, end, yenSeen);
 }
 
 }  // namespace cvt
