@@ -81,36 +81,33 @@ const BadInput kBadInputs[] = {
      L"cmd.exe"},
     {"LoneLowSurrogateAtTheEnd", L"\\\\fs01\\\xDC00", true, kStart + L"\\\\fs01\\\xDC00\\",
      L"cmd.exe"},
-    // The tab would split start's argument, so the path goes to Explorer in quotes.
+    // A control character ends the path: a Windows name cannot hold one.
     {"ControlCharacters",
      L"\\\\fs01\\a\tb\x01"
      L"c\x1B"
      L"d\x7F",
-     false,
-     L"\"\\\\fs01\\a\tb\x01"
-     L"c\x1B"
-     L"d\x7F\\\"",
+     false, kStart + L"\\\\fs01\\a\\", L"cmd.exe"},
+    // Delete and the C1 controls are invisible in the question: Explorer, in quotes, not cmd.exe.
+    {"DeleteAndC1Controls",
+     L"\\\\fs01\\a\x7F"
+     L"b\x85"
+     L"c",
+     true,
+     L"\"\\\\fs01\\a\x7F"
+     L"b\x85"
+     L"c\\\"",
      L"explorer.exe"},
-    // Any control character is invisible in the question: Explorer, in quotes, not cmd.exe.
-    {"ControlCharactersWithoutATab",
-     L"\\\\fs01\\a\x01"
-     L"c\x1B",
-     false,
-     L"\"\\\\fs01\\a\x01"
-     L"c\x1B\\\"",
-     L"explorer.exe"},
-    // A line feed stays in the path (only a carriage return ends it), and would end cmd.exe's
-    // command: Explorer gets the path in quotes.
-    {"LineFeedStaysCarriageReturnCuts", L"\\\\fs01\\a\nb\rc", false, L"\"\\\\fs01\\a\nb\\\"",
-     L"explorer.exe"},
+    {"LineFeedEnds", L"\\\\fs01\\a\nb\rc", false, kStart + L"\\\\fs01\\a\\", L"cmd.exe"},
     // An empty server name may be anything.
     {"OnlyBackslashes", L"\\\\\\\\\\\\\\\\\\\\", false, L"", L"", true},
     {"OneBackslash", L"\\", false, L"", L""},
-    {"FullWidthBackslashes", L"＼＼fs01＼share", false, L"", L""},
-    {"YenSigns", L"¥¥fs01¥share ￥￥fs02", true, L"", L""},
-    {"FullWidthColon", L"C：＼work", false, L"", L""},
-    {"FullWidthColonRealBackslash", L"C：\\work", false, L"", L""},
-    {"RealColonFullWidthBackslash", L"C:＼work", false, L"", L""},
+    // Yen signs and full-width look-alikes of the backslash and the colon are how many mails
+    // write a path: read as the path they stand for.
+    {"FullWidthBackslashes", L"＼＼fs01＼share", false, kStart + L"\\\\fs01\\share\\", L"cmd.exe"},
+    {"YenSigns", L"¥¥fs01¥share ￥￥fs02", true, kStart + L"\\\\fs01\\share\\", L"cmd.exe"},
+    {"FullWidthColon", L"C：＼work", false, kStart + L"C:\\work\\", L"cmd.exe"},
+    {"FullWidthColonRealBackslash", L"C：\\work", false, kStart + L"C:\\work\\", L"cmd.exe"},
+    {"RealColonFullWidthBackslash", L"C:＼work", false, kStart + L"C:\\work\\", L"cmd.exe"},
     // Look-alikes inside a path are ordinary characters: no forbidden colon or asterisk.
     {"LookAlikesInsideAPath", L"\\\\fs01\\a：b＊c∖d", true, kStart + L"\\\\fs01\\a：b＊c∖d\\",
      L"cmd.exe"},
