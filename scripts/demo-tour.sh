@@ -259,6 +259,24 @@ else
     bad "no invalid-path message"
 fi
 
+step "triple-click 「C:\\trivane-demo\\見積書」に置きました。: the folder in the brackets opens"
+triple_click_line 11
+if confirm=$(wait_window "$plugin_title" 10); then
+    ok "the question comes"
+    shot bracket-confirm "$main"
+    xdotool key Return # Yes
+    wait_hidden "$confirm" 5 || bad "the confirmation dialog stayed after Yes"
+    if explorer=$(wait_window '^見積書$' 30); then
+        ok "Explorer opens 見積書, without the bracket and the sentence after it"
+        xdotool key alt+F4
+        wait_hidden "$explorer" 10 || bad "Explorer did not close"
+    else
+        bad "Explorer did not open 見積書"
+    fi
+else
+    bad "no question for the line in brackets"
+fi
+
 step "the host closes"
 xdotool key alt+F4
 if wait_exit "$host_pid" 10; then

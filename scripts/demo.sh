@@ -23,12 +23,13 @@ fi
 [ -f "$bin/CvStandin.exe" ] && [ -f "$bin/CvTrivane.dll" ] || { echo "demo: build first (make run-build)"; exit 1; }
 [ -f "$WINEPREFIX/.cvt-fonts" ] || scripts/setup.sh --prefix
 
-# The sample mail names a file and a folder that exist in the demo's Wine prefix; the folder
-# is made anew, so Explorer shows just the sample file.
+# The sample mail names a file and folders that exist in the demo's Wine prefix; the folder
+# is made anew, so Explorer shows just the samples.
 demo_dir="$WINEPREFIX/drive_c/trivane-demo"
 rm -rf "$demo_dir"
 mkdir -p "$demo_dir"
 printf '今期の報告書です。\r\n' >"$demo_dir/報告書.txt"
+mkdir -p "$demo_dir/見積書"
 
 if [ -n "${DISPLAY:-}" ] && [ "${CVT_DEMO_SMOKE:-0}" != 1 ]; then
     echo "demo: starting the stand-in host on $DISPLAY; triple-click a path, press Shift+O or right-click"

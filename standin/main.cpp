@@ -24,6 +24,10 @@ constexpr wchar_t kSampleMail[] =
     L"手元の控え: C:\\trivane-demo\\報告書.txt\r\n"
     L"作業フォルダ: C:\\trivane-demo\r\n"
     L"誤った例: \\\\fs01\\share\\a*b\r\n"
+    L"見積書は「C:\\trivane-demo\\見積書」に置きました。\r\n"
+    L"\\\\fs01\\share\\営業部 に保存しました（権限がない場合は情シスまで）。\r\n"
+    L"Macからの例: ￥￥fs01￥share￥営業部\r\n"
+    L"リンクの例: file:///C:/trivane-demo/\r\n"
     L"\r\n"
     L"よろしくお願いします。\r\n";
 
