@@ -65,13 +65,13 @@ source_is_head() {
     unzip -q "$source_archive" -d "$unpacked" || return 1
     # Mode, blob id and path of every file, in the commit's tree and in what the archive
     # unpacks to (unzip keeps the executable bit that git archive records).
-    listed=$(git -c core.quotePath=false ls-tree -r HEAD | tr '\t' ' ' | cut -d' ' -f1,3- | sort)
+    listed=$(git -c core.quotePath=false ls-tree -r HEAD | tr '\t' ' ' | cut -d' ' -f1,3- | sort -k3)
     archived=$(cd "$unpacked/CvTrivane-$version-src" && find . -type f | sed 's|^\./||' | sort |
         while IFS= read -r file; do
             mode=100644
             [ -x "$file" ] && mode=100755
             echo "$mode $(git hash-object --no-filters "$file") $file"
-        done | sort)
+        done | sort -k3)
     [ "$listed" = "$archived" ] ||
         { diff <(echo "$listed") <(echo "$archived") | head -5 | sed 's/^/  /'; return 1; }
 }
