@@ -4,7 +4,8 @@
 # make fuzz     runs the fuzzers for longer (FUZZ_SECONDS each, default 300)
 # make bench    prints the benchmarks' figures
 # make pictures renders the dialogs and the demo tour to PNG under docs/
-# make dist     builds the release archive dist/CvTrivane-<version>.zip (scripts/make-dist.sh)
+# make dist     builds the release archive dist/CvTrivane-<version>.zip and the source of the
+#               same commit beside it, dist/CvTrivane-<version>-src.zip (scripts/make-dist.sh)
 # Each target installs what is missing first (scripts/setup.sh, as root). The demo, the
 # benchmarks and the pictures run the 32-bit build where this machine runs 32-bit code, and its
 # 64-bit twin (build/cross64) where it cannot; CVT_RUNS_32BIT=0 or 1 forces the answer.

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Checks the release archive: it is made twice with the same bytes; it holds the four members
 # in their fixed order with fixed times and modes; its DLL is the one that was built; its
-# readme is code page 932 with CRLF line ends, 78 columns wide at most, and names every dialog
-# text, message and title, menu item, the question's line for an outside server, the name the
-# host lists, and each registry value with its default as the DLL shows and stores them, read
-# from the sources the DLL is built from; every version it names is the current one; its
-# licence is the repository's. Prints one line per check, starting with "PASS " or
-# "FAIL "; exits non-zero when a check failed.
+# readme is code page 932 with CRLF line ends, 78 columns wide and 420 lines long at most,
+# opens with the quick start and has the part for system administrators, and names every
+# dialog text, message and title, menu item, the question's line for an outside server, the
+# name the host lists, and each registry value with its default as the DLL shows and stores
+# them, read from the sources the DLL is built from; every version it names is the current
+# one; its licence is the repository's, and the readme points to it instead of repeating it.
+# The source archive beside it is made twice with the same bytes and holds the tree of HEAD.
+# Prints one line per check, starting with "PASS " or "FAIL "; exits non-zero when a check
+# failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
@@ -49,6 +52,32 @@ fi
 CVT_BUILD="$work/rebuild" scripts/make-dist.sh "$work/second" >>"$work/make-dist.log" 2>&1
 check "the archive made a second time, its DLL built afresh in another folder, has the same bytes" \
     cmp -s "$archive" "$work/second/$name"
+
+# The source archive: the commit's tree, file for file, named by the archive's comment.
+source_name="CvTrivane-$version-src.zip"
+source_archive="$work/first/$source_name"
+source_is_head() {
+    local unpacked="$work/source" listed archived
+    [ -f "$source_archive" ] || { echo "  no $source_name beside $name"; return 1; }
+    [ "$(unzip -z -qq "$source_archive")" = "$(git rev-parse HEAD)" ] ||
+        { echo "  the archive's comment does not name HEAD"; return 1; }
+    rm -rf "$unpacked"
+    unzip -q "$source_archive" -d "$unpacked" || return 1
+    # Mode, blob id and path of every file, in the commit's tree and in what the archive
+    # unpacks to (unzip keeps the executable bit that git archive records).
+    listed=$(git -c core.quotePath=false ls-tree -r HEAD | tr '\t' ' ' | cut -d' ' -f1,3- | sort -k3)
+    archived=$(cd "$unpacked/CvTrivane-$version-src" && find . -type f | sed 's|^\./||' | sort |
+        while IFS= read -r file; do
+            mode=100644
+            [ -x "$file" ] && mode=100755
+            echo "$mode $(git hash-object --no-filters "$file") $file"
+        done | sort -k3)
+    [ "$listed" = "$archived" ] ||
+        { diff <(echo "$listed") <(echo "$archived") | head -5 | sed 's/^/  /'; return 1; }
+}
+check "$source_name holds the tree of HEAD ($(git rev-parse --short HEAD)), file for file" source_is_head
+check "$source_name made a second time has the same bytes" \
+    cmp -s "$source_archive" "$work/second/$source_name"
 
 # Members: names and order, and for each the mode, the time and nothing that varies.
 members_ok() {
@@ -97,6 +126,28 @@ check "readme.txt is docs/readme-ja.txt, character for character" \
 check "readme.txt fits Notepad without wrapping: no line wider than 78 columns" \
     perl -ne 's/\r?\n\z//; if (length > 78) { print "  line $.: ", length, " columns\n"; $wide = 1 }
         END { exit($wide ? 1 : 0) }' readme.txt
+readme_is_short() {
+    local lines
+    lines=$(wc -l <readme.txt)
+    echo "  $lines lines"
+    [ "$lines" -le 420 ]
+}
+check "readme.txt is a short guide: 420 lines at most" readme_is_short
+# Headings stand alone on their line, "== かんたんな使い方 ====" or "システム管理者の方へ".
+heading_line() {  # heading_line TEXT: the number of the first line that is that heading
+    tr -d '\r' <"$work/readme.utf8" | grep -n -m1 -E "^(== )?$1( =+)?\$" | cut -d: -f1
+}
+quick_start_then_administrators() {
+    local quick admin first
+    quick=$(heading_line かんたんな使い方)
+    admin=$(heading_line システム管理者の方へ)
+    first=$(grep -n -m1 -E '^(== )?[0-9]+\. ' "$work/readme.utf8" | cut -d: -f1)
+    echo "  quick start at line ${quick:-none}, first numbered section at ${first:-none}, administrators at ${admin:-none}"
+    [ -n "$quick" ] && [ -n "$admin" ] && [ -n "$first" ] && [ "$quick" -lt "$first" ] &&
+        [ "$first" -lt "$admin" ]
+}
+check "readme.txt opens with the quick start and has the part for system administrators after the user guide" \
+    quick_start_then_administrators
 check "LICENSE is the repository's, with CRLF line ends" \
     sh -c "tr -d '\r' <LICENSE | cmp -s - '$root/LICENSE'"
 cd "$root" || exit 1
@@ -180,7 +231,7 @@ my @messageLines = (
 s/^(?:\s|\xE3\x80\x80)+// for @messageLines;  # blanks and ideographic spaces
 my @titled = map { "タイトル: $_\n" } constant($texts, 'kConfirmHintCaption932'),
     constant('src/open/open_command.cpp', 'kPluginDisplayName');
-my $listed = sprintf("一覧にも、「%s」\n   （提供元 %s、バージョン %s）", constant($texts, 'kPluginName932'),
+my $listed = sprintf("「%s」\n   （提供元 %s、バージョン %s）", constant($texts, 'kPluginName932'),
                      constant($texts, 'kPluginVendor932'), $version);
 report("the tools-menu item, the two messages line by line with their titles, and the plug-in list's entry stand in the readme",
        map { (my $t = $_) =~ s/\n/\\n/g; "\"$t\"" } grep { index($readme, $_) < 0 } @messageLines, @titled, $listed);
@@ -208,7 +259,7 @@ my @boxes = slurp('src/settings/setup_dialog.cpp') =~ /\{(\w+), (kSetting\w+)\}/
 die "expected four settings\n" unless keys %valueName == 4 && keys %default == 4 && @boxes == 8;
 my @registry = grep { index($readme, $_) < 0 } $key, values %valueName;
 while (my ($control, $setting) = splice @boxes, 0, 2) {
-    my $expected = "■ $controlText{id($control)}\n  レジストリ値: $valueName{$setting}（初期設定は $default{$setting} ";
+    my $expected = "■ $controlText{id($control)}\n  レジストリ値: $valueName{$setting}（初期値は $default{$setting} ";
     push @registry, "\"$expected\"" if index($readme, $expected) < 0;
     # The row of the table under 設定: name, type, default.
     push @registry, "a table row \"$valueName{$setting} REG_DWORD $default{$setting}（\""
@@ -218,9 +269,10 @@ report("the settings key $key and the four values with their boxes and defaults 
        @registry);
 
 report("the version history starts with version $version and its date",
-       $readme =~ /更新履歴\n-+\n\Q$version\E（\d{4}年\d{1,2}月\d{1,2}日）\n/ ? ()
+       $readme =~ /更新履歴 =+\n\Q$version\E（\d{4}年\d{1,2}月\d{1,2}日）\n/ ? ()
        : ("a line \"$version（YYYY年M月D日）\" under 更新履歴"));
-# Every version the readme names (the title, the plug-in list, the unpacked folder) is this one.
+# Every version the readme names (the title, the plug-in list, the archives, the unpacked
+# folder) is this one.
 my @versions = $readme =~ /(?:バージョン |CvTrivane-)(\d+\.\d+)/g;
 report("the readme names version $version wherever it names one (" . scalar(@versions) . " places)",
        @versions >= 3 ? map { "version $_" } grep { $_ ne $version } @versions
@@ -229,14 +281,17 @@ report("the readme names version $version wherever it names one (" . scalar(@ver
 my $licence = slurp('LICENSE');
 my ($company) = slurp('src/res/CvTrivane.rc') =~ /VALUE "CompanyName", "([^"]+)"/;
 my @licence;
-push @licence, "the LICENSE text" if index($readme, $licence) < 0;
+# The full text stands in LICENSE only; the readme sums it up and points there.
+my ($grant) = $licence =~ /^(Permission is hereby granted.*)$/m or die "no grant in LICENSE\n";
+push @licence, "no copy of the LICENSE text (it holds \"$grant\")" if index($readme, $grant) >= 0;
+push @licence, "a pointer to the MIT licence in LICENSE" unless $readme =~ /MIT ライセンス.*LICENSE/;
 my ($copyright) = $licence =~ /^(Copyright \(c\) \d{4} \Q$company\E)$/m;
 push @licence, "LICENSE naming $company" unless defined $copyright;
 push @licence, "a line \"  著作権者: $copyright\" at the top"
     unless defined $copyright && $readme =~ /\A(?:.*\n){1,8}  著作権者: \Q$copyright\E\n/;
 my $vendor = constant($texts, 'kPluginVendor932');
 push @licence, "a line \"  提供元: $vendor\" at the top" unless $readme =~ /\A(?:.*\n){1,8}  提供元: \Q$vendor\E\n/;
-report("the readme names $company as provider and copyright holder at the top and carries its MIT licence, word for word as LICENSE",
+report("the readme names $company as provider and copyright holder at the top and points to its MIT licence in LICENSE without repeating it",
        @licence);
 exit $failed;
 PERL

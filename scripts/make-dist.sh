@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Makes the release archive CvTrivane-<version>.zip: the 32-bit DLL built with the release
 # settings, the Japanese readme in code page 932 with CRLF line ends (Notepad on every Windows
-# shows it), the licence, and the SHA-256 sums of those three.
-#   scripts/make-dist.sh [OUTDIR]     writes OUTDIR/CvTrivane-<version>.zip (default: dist)
+# shows it), the licence, and the SHA-256 sums of those three. Beside it goes the source of the
+# same commit, CvTrivane-<version>-src.zip, which the readme tells users to look for.
+#   scripts/make-dist.sh [OUTDIR]     writes both into OUTDIR (default: dist)
 # The same sources give the same bytes: the DLL carries no link time, and every member has
 # the same time (the last commit's, or SOURCE_DATE_EPOCH), the same mode and a fixed place.
+# The source archive is git archive of HEAD: it is read from the commit's tree, not from the
+# work tree, so no untracked or edited file can slip in; its members carry the commit's time
+# and the archive's comment names the commit, so one commit gives the same bytes again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 CVT_BUILD="${CVT_BUILD:-$PWD/build}"
@@ -55,3 +59,18 @@ rm -f "$zipfile"
 # -X: no extra fields (they hold access times and owner ids); -D: no folder entries.
 (cd "$stage" && zip -X -D -9 -q "$zipfile" "${members[@]}")
 echo "$OUT/CvTrivane-$version.zip: $(stat -c %s "$zipfile") bytes, sha256 $(sha256sum "$zipfile" | cut -d' ' -f1)"
+
+sourcefile="$(dirname "$zipfile")/CvTrivane-$version-src.zip"
+rm -f "$sourcefile"
+if ! git rev-parse --verify -q HEAD >/dev/null 2>&1; then
+    # A tree unpacked from a source archive still makes the release, to compare it with one.
+    echo "make-dist: not a git checkout, so no source archive" >&2
+    exit 0
+fi
+# The release above is built from the work tree; say so when that differs from the commit
+# whose source goes beside it.
+if ! git diff --quiet HEAD -- 2>/dev/null; then
+    echo "make-dist: warning: tracked files differ from HEAD; the source archive holds HEAD" >&2
+fi
+git archive --format=zip --prefix="CvTrivane-$version-src/" -o "$sourcefile" HEAD
+echo "$OUT/CvTrivane-$version-src.zip: $(stat -c %s "$sourcefile") bytes, sha256 $(sha256sum "$sourcefile" | cut -d' ' -f1)"
