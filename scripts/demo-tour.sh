@@ -198,11 +198,17 @@ if compose=$(wait_window '^メールの作成$' 10); then
     shot typed-ok "$compose"
     if picture_on_clipboard; then ok "the picture is still on the clipboard"; else bad "the picture is gone"; fi
     xdotool key ctrl+End shift+Home ctrl+c # the last line, copied to be read here
-    sleep 0.5
-    if [ "$(xclip -selection clipboard -o 2>/dev/null)" = ' OK' ]; then
+    # Wine takes the X selection over from the picture's owner a moment after the copy; on a
+    # busy machine that moment can be long.
+    for _ in $(seq 50); do
+        xclip -selection clipboard -o >"$out/typed-ok.bin" 2>/dev/null
+        [ "$(tr -d '\0' <"$out/typed-ok.bin")" = ' OK' ] && break
+        sleep 0.2
+    done
+    if [ "$(tr -d '\0' <"$out/typed-ok.bin")" = ' OK' ]; then
         ok "OK was typed into the mail"
     else
-        bad "the mail does not end with the typed OK"
+        bad "the mail does not end with the typed OK ($(od -An -c "$out/typed-ok.bin" | head -3 | tr -s ' '))"
     fi
     # Shift+O on the selected line with the path asks; after No the line is as it was, with no O
     # typed over the selection (the screenshot shows it; the Wine suite checks the key).
