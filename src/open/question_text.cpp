@@ -26,7 +26,8 @@ bool MayBreakBefore(const char16_t* text, std::size_t at) {
     const char16_t before = text[at - 1], after = text[at];
     if (IsLowSurrogate(after)) return false;
     if (IsAsciiAlnum(before) && IsAsciiAlnum(after)) return false;
-    return !IsOneOf(after, u"）」』】。、，．：；！？)]}.,:;!?\\") && !IsOneOf(before, u"（「『【([{");
+    return !IsOneOf(after, u"）」』】。、，．：；！？)]}.,:;!?\\") &&
+           !IsOneOf(before, u"（「『【([{");
 }
 
 // Characters of the next line: as many as fit (at least one, a surrogate pair kept whole),
@@ -124,7 +125,8 @@ std::size_t ShowPath(const char16_t* path, LineFit fit, char16_t* out, std::size
     const std::size_t head = HeadLength(path, length);
     // The working space behind the wrapped text holds the unwrapped one.
     char16_t* plain = out + WrappedCapacity(length + kEllipsisLength);
-    const std::size_t allowed = CountLines(plain, Compose(path, length, head, 0, plain), fit, kNoLimit);
+    const std::size_t allowed =
+        CountLines(plain, Compose(path, length, head, 0, plain), fit, kNoLimit);
     if (head == length || CountLines(path, length, fit, allowed) <= allowed) {
         return WrapLines(path, length, fit, out, capacity);
     }

@@ -30,9 +30,9 @@ constexpr std::size_t WrappedCapacity(std::size_t length) { return 3 * length + 
 
 // Writes text broken into lines that each fit (a character wider than a line takes a line of
 // its own): a line ends where a line may end (not inside a run of ASCII letters and digits, not
-// before a closing mark or a backslash or after an opening mark, never inside a surrogate pair) unless no such
-// place is in the line's second half. Returns the number of lines, 0 when capacity is too
-// small.
+// before a closing mark or a backslash or after an opening mark, never inside a surrogate pair)
+// unless no such place is in the line's second half. Returns the number of lines, 0 when capacity
+// is too small.
 std::size_t WrapLines(const char16_t* text, std::size_t length, LineFit fit, char16_t* out,
                       std::size_t capacity);
 

@@ -11,7 +11,8 @@ namespace {
 // A line of `limit` units: ideographs and kana take two, everything else one.
 std::size_t Width(const char16_t* text, std::size_t length) {
     std::size_t width = 0;
-    for (std::size_t i = 0; i < length; ++i) width += text[i] >= 0x3000 && (text[i] < 0xD800 || text[i] > 0xDFFF) ? 2 : 1;
+    for (std::size_t i = 0; i < length; ++i)
+        width += text[i] >= 0x3000 && (text[i] < 0xD800 || text[i] > 0xDFFF) ? 2 : 1;
     return width;
 }
 bool FitsLimit(const void* limit, const char16_t* text, std::size_t length) {
@@ -36,8 +37,8 @@ struct Laid {
 
 Laid Wrap(const std::u16string& text, std::size_t limit) {
     std::u16string out(WrappedCapacity(text.size()), u'\xAAAA');
-    const std::size_t lines = WrapLines(text.data(), text.size(), {&FitsLimit, &limit}, out.data(),
-                                        out.size());
+    const std::size_t lines =
+        WrapLines(text.data(), text.size(), {&FitsLimit, &limit}, out.data(), out.size());
     return {out.c_str(), lines};
 }
 
@@ -55,11 +56,11 @@ TEST(QuestionTextTest, WrapsWhereALineMayEnd) {
     } rows[] = {
         {u"ab cd", 5, u"ab cd"},
         {u"ab cd", 3, u"ab \r\ncd"},
-        {u"files.example", 8, u"files.\r\nexample"},        // not inside a word
-        {u"abcdefghij", 4, u"abcd\r\nefgh\r\nij"},           // a word too long is broken
-        {u"あいう。", 6, u"あい\r\nう。"},                   // no line begins with 。
+        {u"files.example", 8, u"files.\r\nexample"},           // not inside a word
+        {u"abcdefghij", 4, u"abcd\r\nefgh\r\nij"},             // a word too long is broken
+        {u"あいう。", 6, u"あい\r\nう。"},                     // no line begins with 。
         {u"サーバー（files）", 12, u"サーバー\r\n（files）"},  // nor ends with （
-        {u"a\U0001F600b", 2, u"a\r\n\U0001F600\r\nb"},      // a surrogate pair stays whole
+        {u"a\U0001F600b", 2, u"a\r\n\U0001F600\r\nb"},         // a surrogate pair stays whole
         {u"あ", 1, u"あ"},
     };
     for (const auto& row : rows) {
@@ -74,7 +75,8 @@ TEST(QuestionTextTest, WrapsWhereALineMayEnd) {
 
 TEST(QuestionTextTest, TheOutsideServerLineKeepsEveryCharacterAndFits) {
     const std::u16string server(75, u'a');
-    const std::u16string line = u"社外の可能性があるサーバー（" + server + u"）です。開いてよろしいですか？";
+    const std::u16string line =
+        u"社外の可能性があるサーバー（" + server + u"）です。開いてよろしいですか？";
     for (std::size_t limit : {10, 30, 61, 200}) {
         const Laid laid = Wrap(line, limit);
         std::u16string joined;
@@ -101,8 +103,8 @@ TEST(QuestionTextTest, ShortensAPathInItsMiddleKeepingServerAndShare) {
         {u"C:\\work\\folder1\\folder2\\a.txt", 14, u"C:\\...\\a.txt"},
         {u"\\\\fs01\\a-share-name-that-is-long", 20, u"\\\\fs01\\a-share-name-\r\nthat-is-long"},
         // The head takes two lines with "...": the path may use both.
-        {longServer + u"x", 20, u"\\\\" + std::u16string(18, u'a') + u"\r\n" +
-                                    std::u16string(12, u'a') + u"\\share\\x"},
+        {longServer + u"x", 20,
+         u"\\\\" + std::u16string(18, u'a') + u"\r\n" + std::u16string(12, u'a') + u"\\share\\x"},
         {longServer + u"folder1\\folder2\\folder3\\end", 20,
          u"\\\\" + std::u16string(18, u'a') + u"\r\n" + std::u16string(12, u'a') +
              u"\\\r\nshare\\...\\end"},
