@@ -16,6 +16,7 @@
 #include "host/menu_caption.h"
 #include "open/launch_plan.h"
 #include "open/path_logic.h"
+#include "open/question_text.h"
 #include "open/server_name.h"
 
 namespace {
@@ -141,7 +142,10 @@ cvt::ServerPlace ModelServer(const u16string& name) {
 }
 
 cvt::ServerPlace ModelPathServer(const u16string& path) {
-    if (path.size() >= 3 && path[1] == u':' && path[2] == u'\\') return cvt::ServerPlace::kInside;
+    if (path.size() >= 3 && path[1] == u':' && path[2] == u'\\') {
+        const bool letter = (path[0] | 0x20) >= u'a' && (path[0] | 0x20) <= u'z';
+        return letter ? cvt::ServerPlace::kInside : cvt::ServerPlace::kOutside;
+    }
     if (path.size() < 2 || path[0] != u'\\' || path[1] != u'\\') return cvt::ServerPlace::kOutside;
     return ModelServer(path.substr(2, path.find(u'\\', 2) - 2));
 }
@@ -158,6 +162,31 @@ void CheckServer(const u16string& path) {
         expected += path.substr(serverEnd + 1, path.find(u'\\', serverEnd + 1) - serverEnd - 1);
     }
     Check(u16string(url.data()) == expected);
+}
+
+// The question's path line on a control `limit` characters wide: every line fits (or is one
+// character or pair), and the path's start stays whole up to its share.
+bool FitsLimit(const void* limit, const char16_t*, std::size_t length) {
+    return length <= *static_cast<const std::size_t*>(limit);
+}
+void CheckShownPath(const u16string& path, std::size_t limit) {
+    std::vector<char16_t> out(cvt::ShownPathCapacity(path.size()));
+    const std::size_t lines =
+        cvt::ShowPath(path.c_str(), {&FitsLimit, &limit}, out.data(), out.size());
+    u16string shown(out.data()), joined;
+    std::size_t counted = 0;
+    for (std::size_t start = 0, end = 0; end != u16string::npos; start = end + 2, ++counted) {
+        end = shown.find(u"\r\n", start);
+        const u16string line = shown.substr(start, end == u16string::npos ? end : end - start);
+        Check(line.size() <= limit || line.size() <= 2);
+        joined += line;
+    }
+    Check(lines == counted);
+    if (path.rfind(u"\\\\", 0) != 0) return;
+    const std::size_t share = path.find(u'\\', 2);
+    const std::size_t end = share == u16string::npos ? share : path.find(u'\\', share + 1);
+    const std::size_t keep = end == u16string::npos ? path.size() : end + 1;
+    Check(joined.compare(0, keep, path, 0, keep) == 0);
 }
 
 void CheckLaunch(const u16string& path, bool fileOn, bool interpreter) {
@@ -338,6 +367,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (verdict == cvt::OpenVerdict::kLaunch) {
             CheckLaunch(openPath, fileOn, (data[0] & 8) == 0);
             CheckServer(openPath);
+            CheckShownPath(openPath, 1 + data[0] / 16);
         }
     }
 

@@ -236,11 +236,14 @@ my $listed = sprintf("「%s」\n   （提供元 %s、バージョン %s）", con
 report("the tools-menu item, the two messages line by line with their titles, and the plug-in list's entry stand in the readme",
        map { (my $t = $_) =~ s/\n/\\n/g; "\"$t\"" } grep { index($readme, $_) < 0 } @messageLines, @titled, $listed);
 
-# The line that the question shows instead of its usual one for a server that may be outside.
-my $outside = eval { constant('src/open/confirm_dialog.cpp', 'kOutsideServerQuestion') };
+# The line that the question shows instead of its usual one for a server that may be outside,
+# with a server's name between its two parts.
+my ($before, $after) = eval {
+    map { constant('src/open/confirm_dialog.cpp', $_) } 'kOutsideServerBefore', 'kOutsideServerAfter'
+};
 report("the question's line for a server that may be outside stands in the readme",
-       !defined $outside ? ("kOutsideServerQuestion in src/open/confirm_dialog.cpp: $@")
-       : index($readme, "\n  $outside\n") < 0 ? ("a line \"  $outside\"") : ());
+       !defined $after ? ("kOutsideServerBefore/After in src/open/confirm_dialog.cpp: $@")
+       : $readme !~ /\n  \Q$before\E[^\n]+\Q$after\E\n/ ? ("a line \"  $before<server>$after\"") : ());
 
 # Registry: the key under its root, and each box's value with its start-up default, on the
 # line after the box's caption.

@@ -110,4 +110,27 @@ private:
     bool open_ = false;
 };
 
+// A window's device context with a font selected into it for measuring; the previous font
+// goes back and the context is released on every way out. Only the window that got it uses
+// it, so it is not moved.
+class WindowFontDC {
+public:
+    WindowFontDC(HWND window, HFONT font) : window_(window), dc_(GetDC(window)) {
+        if (dc_ != nullptr && font != nullptr) previous_ = SelectObject(dc_, font);
+    }
+    WindowFontDC(const WindowFontDC&) = delete;
+    WindowFontDC& operator=(const WindowFontDC&) = delete;
+    ~WindowFontDC() {
+        if (dc_ == nullptr) return;
+        if (previous_ != nullptr) SelectObject(dc_, previous_);
+        ReleaseDC(window_, dc_);
+    }
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+    HGDIOBJ previous_ = nullptr;
+};
+
 }  // namespace cvt

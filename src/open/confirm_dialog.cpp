@@ -1,29 +1,145 @@
 #include "open/confirm_dialog.h"
 
-#include <shlwapi.h>
-
+#include <cwchar>
+#include <memory>
+#include <new>
 #include <utility>
 
+#include "common/utf16_text.h"
+#include "common/win_handles.h"
 #include "host/host_texts.h"
 #include "host/module.h"
+#include "open/question_text.h"
 #include "settings/settings_store.h"
 
 namespace cvt {
 
 namespace {
 
-// The line above the path when the server may be outside the organisation; it takes the place
-// of the template's question, in the same 183-unit line.
-constexpr wchar_t kOutsideServerQuestion[] =
-    L"社外のサーバーかもしれません。開いてよろしいですか？";
+// The line above the path when the server may be outside the organisation, with the server's
+// name between the two parts; it takes the place of the template's question and is broken
+// into as many lines as it needs.
+constexpr wchar_t kOutsideServerBefore[] = L"社外の可能性があるサーバー（";
+constexpr wchar_t kOutsideServerAfter[] = L"）です。開いてよろしいですか？";
+constexpr std::size_t kOutsideServerTextLength =
+    sizeof(kOutsideServerBefore) / sizeof(wchar_t) + sizeof(kOutsideServerAfter) / sizeof(wchar_t);
 
 // The kind of the question that DialogBoxParamA is about to create: the init parameter is the
 // path alone, and WM_INITDIALOG comes before the modal loop can start a nested open.
 Question NextQuestion = Question::kAsked;
 
+// One line of a static control, measured with the control's font as the control draws it.
+struct ControlLine {
+    HDC dc;
+    LONG width;
+};
+
+bool FitsControlLine(const void* context, const char16_t* text, std::size_t length) {
+    const auto* line = static_cast<const ControlLine*>(context);
+    SIZE extent = {};
+    // Text that cannot be measured stays on one line, as the control would draw it anyway.
+    if (!GetTextExtentPoint32W(line->dc, AsWide(text), static_cast<int>(length), &extent)) {
+        return true;
+    }
+    return extent.cx <= line->width;
+}
+
+// Sets the control's text as layOut breaks it for the control's width (or plain, when that
+// cannot be done) and returns how many pixels taller the control must be to show all of it.
+template <typename LayOut>
+int SetLaidOutText(HWND dialog, int id, const wchar_t* plain, std::size_t capacity, LayOut layOut) {
+    HWND control = GetDlgItem(dialog, id);
+    RECT client = {};
+    if (control == nullptr || !GetClientRect(control, &client)) {
+        SetDlgItemTextW(dialog, id, plain);
+        return 0;
+    }
+    const WindowFontDC dc(control,
+                          reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    const std::unique_ptr<char16_t[]> text(new (std::nothrow) char16_t[capacity]);
+    const ControlLine line{dc.get(), client.right};
+    if (dc.get() == nullptr || !text ||
+        layOut(LineFit{&FitsControlLine, &line}, text.get(), capacity) == 0) {
+        SetDlgItemTextW(dialog, id, plain);
+        return 0;
+    }
+    SetDlgItemTextW(dialog, id, AsWide(text.get()));
+    // The flags of a static control's own drawing (SS_LEFT with SS_NOPREFIX).
+    RECT needed = {0, 0, client.right, 0};
+    DrawTextW(dc.get(), AsWide(text.get()), -1, &needed,
+              DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+    return needed.bottom > client.bottom ? static_cast<int>(needed.bottom - client.bottom) : 0;
+}
+
+// A control's rectangle in the dialog's client coordinates.
+bool ControlRect(HWND dialog, HWND control, RECT* rect) {
+    if (control == nullptr || !GetWindowRect(control, rect)) return false;
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(rect), 2);
+    return true;
+}
+
+// Makes a line of text taller by grow pixels; what stands below it moves down, and the dialog
+// grows by as much.
+void GrowLine(HWND dialog, int id, int grow) {
+    HWND line = GetDlgItem(dialog, id);
+    RECT grown = {};
+    if (grow <= 0 || !ControlRect(dialog, line, &grown)) return;
+    constexpr UINT kKeep = SWP_NOZORDER | SWP_NOACTIVATE;
+    for (int other : {IDYES, IDNO, kConfirmQuestionLine, kConfirmPathControl, kConfirmDontAskBox,
+                      kConfirmIcon}) {
+        HWND control = GetDlgItem(dialog, other);
+        RECT place = {};
+        if (control != line && ControlRect(dialog, control, &place) && place.top >= grown.bottom) {
+            SetWindowPos(control, nullptr, place.left, place.top + grow, 0, 0, kKeep | SWP_NOSIZE);
+        }
+    }
+    SetWindowPos(line, nullptr, 0, 0, grown.right - grown.left, grown.bottom - grown.top + grow,
+                 kKeep | SWP_NOMOVE);
+    RECT frame = {};
+    if (GetWindowRect(dialog, &frame)) {
+        SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left,
+                     frame.bottom - frame.top + grow, kKeep | SWP_NOMOVE);
+    }
+}
+
+// The path, shortened in its middle where it is too wide, its server and share always whole.
+int ShowPathLine(HWND dialog, const char16_t* path) {
+    return SetLaidOutText(dialog, kConfirmPathControl, AsWide(path),
+                          ShownPathCapacity(std::wcslen(AsWide(path))),
+                          [path](LineFit fit, char16_t* out, std::size_t capacity) {
+                              return ShowPath(path, fit, out, capacity);
+                          });
+}
+
+// The forced question's line, naming the server in full.
+int ShowOutsideServerLine(HWND dialog, const char16_t* path) {
+    const NamedText server = NamedServer(path);
+    const std::unique_ptr<char16_t[]> line(
+        new (std::nothrow) char16_t[kOutsideServerTextLength + server.length]);
+    if (!line) return 0;
+    std::size_t length = 0;
+    for (const wchar_t* c = kOutsideServerBefore; *c != L'\0'; ++c) line[length++] = *c;
+    for (std::size_t i = 0; i < server.length; ++i) line[length++] = server.text[i];
+    for (const wchar_t* c = kOutsideServerAfter; *c != L'\0'; ++c) line[length++] = *c;
+    line[length] = u'\0';
+    return SetLaidOutText(dialog, kConfirmQuestionLine, AsWide(line.get()), WrappedCapacity(length),
+                          [&line, length](LineFit fit, char16_t* out, std::size_t capacity) {
+                              return WrapLines(line.get(), length, fit, out, capacity);
+                          });
+}
+
+// The forced question: the warning icon, the box disabled, and No as the default button with
+// the focus, so that neither Enter nor Esc opens. The procedure returns FALSE from
+// WM_INITDIALOG, so the dialog manager sets no focus of its own after this.
 void MakeForced(HWND dialog) {
-    SetDlgItemTextW(dialog, kConfirmQuestionLine, kOutsideServerQuestion);
+    SendMessageA(GetDlgItem(dialog, kConfirmIcon), STM_SETICON,
+                 reinterpret_cast<WPARAM>(LoadIconA(nullptr, IDI_WARNING)), 0);
     EnableWindow(GetDlgItem(dialog, kConfirmDontAskBox), FALSE);
+    SendMessageA(dialog, DM_SETDEFID, IDNO, 0);
+    // DM_SETDEFID may leave the template's default border on Yes.
+    SendMessageA(GetDlgItem(dialog, IDYES), BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+    SendMessageA(GetDlgItem(dialog, IDNO), BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDNO)), TRUE);
 }
 
 // A forced question has its box disabled; a box that cannot be found counts the same, so that
@@ -64,18 +180,19 @@ void OnCommand(HWND dialog, WPARAM wParam) {
 INT_PTR CALLBACK ConfirmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     const PluginEntry entered;
     switch (message) {
-        case WM_INITDIALOG:
+        case WM_INITDIALOG: {
+            const bool forced = std::exchange(NextQuestion, Question::kAsked) == Question::kForced;
             if (lParam != 0) {
-                // Emptied first so that a path the shell cannot draw leaves no placeholder.
-                SetDlgItemTextW(dialog, kConfirmPathControl, L"");
-                PathSetDlgItemPathW(dialog, kConfirmPathControl,
-                                    reinterpret_cast<const wchar_t*>(lParam));
+                const auto* path = reinterpret_cast<const char16_t*>(lParam);
+                if (forced) {
+                    GrowLine(dialog, kConfirmQuestionLine, ShowOutsideServerLine(dialog, path));
+                }
+                GrowLine(dialog, kConfirmPathControl, ShowPathLine(dialog, path));
                 CheckDlgButton(dialog, kConfirmDontAskBox, BST_UNCHECKED);
             }
-            if (std::exchange(NextQuestion, Question::kAsked) == Question::kForced) {
-                MakeForced(dialog);
-            }
+            if (forced) MakeForced(dialog);
             break;
+        }
         case WM_COMMAND:
             OnCommand(dialog, wParam);
             break;

@@ -12,11 +12,13 @@ inline constexpr int kConfirmPathControl = IDC_CONFIRM_PATH;
 inline constexpr int kConfirmDontAskBox = IDC_CONFIRM_DONT_ASK;
 
 inline constexpr int kConfirmQuestionLine = IDC_CONFIRM_QUESTION;
+inline constexpr int kConfirmIcon = IDC_CONFIRM_ICON;
 
 enum class Question {
     kAsked,   // the user wants to be asked (TrivaneConfirm is 1)
     kForced,  // the server may be outside the organisation: asked whatever the setting says,
-              // the box "do not ask again" is cleared and disabled, and Yes writes nothing
+              // with the warning icon and the server named; No is the default and has the
+              // focus, the box "do not ask again" is cleared and disabled, and Yes writes nothing
 };
 
 // Returns FALSE for every message. lParam of WM_INITDIALOG is the NUL-terminated path.

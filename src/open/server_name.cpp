@@ -128,7 +128,13 @@ bool IsServerPath(const char16_t* path) {
 
 ServerPlace ClassifyPathServer(const char16_t* path) {
     if (path == nullptr || path[0] == u'\0') return ServerPlace::kOutside;
-    if (path[1] == u':' && path[2] == u'\\') return ServerPlace::kInside;
+    if (path[1] == u':' && path[2] == u'\\') {
+        // Only a drive letter names a drive; "1:\", "::\" or a full-width letter is no drive of
+        // the user's.
+        const char16_t drive = path[0];
+        const bool letter = (drive >= u'A' && drive <= u'Z') || (drive >= u'a' && drive <= u'z');
+        return letter ? ServerPlace::kInside : ServerPlace::kOutside;
+    }
     if (!IsServerPath(path)) return ServerPlace::kOutside;
     const char16_t* server = path + 2;
     return ClassifyServerName(server, ServerNameLength(server));

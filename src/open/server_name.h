@@ -26,9 +26,9 @@ inline constexpr std::size_t kMaxServerNameLength = 253;
 //   outside: everything else, the empty name and names longer than kMaxServerNameLength.
 ServerPlace ClassifyServerName(const char16_t* name, std::size_t length);
 
-// The place of a path about to be opened: "X:\..." is inside (a mapped drive
-// is the user's own choice), "\\server..." is judged by its server name (the text up to the
-// next backslash or the end), anything else is outside.
+// The place of a path about to be opened: "X:\..." with an ASCII letter X is inside (a mapped
+// drive is the user's own choice), "\\server..." is judged by its server name (the text up to
+// the next backslash or the end), anything else is outside.
 ServerPlace ClassifyPathServer(const char16_t* path);
 
 // The characters of the URL that Windows' zone manager is asked about, "file://server/share",

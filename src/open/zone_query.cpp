@@ -75,7 +75,8 @@ bool ZoneSaysInside(const wchar_t* url) {
         // The file itself is not read for a mark of the web: that would connect to the server.
         if (FAILED(manager.get()->MapUrlToZone(url, &zone, MUTZ_NOSAVEDFILECHECK))) return false;
     }
-    return zone == URLZONE_INTRANET || zone == URLZONE_TRUSTED;
+    // Trusted sites often list outside services; only the intranet zone gets the logon anyway.
+    return zone == URLZONE_INTRANET;
 }
 
 }  // namespace cvt

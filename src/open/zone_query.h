@@ -4,7 +4,8 @@
 
 namespace cvt {
 
-// True only when the zone manager places url in the Local intranet or the Trusted sites zone.
+// True only when the zone manager places url in the Local intranet zone; Trusted sites and every
+// other zone count as outside.
 // urlmon is loaded from the system folder for this question alone, so that the plug-in's
 // imports stay those of every Windows it runs on; when it cannot be loaded, the security
 // manager cannot be made, or the mapping fails, the answer is false.

@@ -47,10 +47,11 @@ const ExpectedTemplate kTemplates[] = {
      {
          {6, L"button", L"はい(&Y)", -1, 0x50010001, 165, 51, 50, 14},
          {7, L"button", L"いいえ(&N)", -1, 0x50010000, 219, 51, 50, 14},
+         // The two lines draw '&' as it is (SS_NOPREFIX, 0x80).
          {1012, L"static", L"以下のパスを開こうとしています。続行してよろしいですか？", -1,
-          0x50020000, 42, 9, 183, 8},
+          0x50020080, 42, 9, 183, 8},
          {1011, L"static", L"\\server\\folder\\folder\\folder\\folder\\folder\\folder\\folder", -1,
-          0x50020000, 42, 30, 215, 9},
+          0x50020080, 42, 30, 215, 9},
          {1001, L"button", L"次回から確認しない(&C)", -1, 0x50014003, 41, 52, 89, 10},
          {1013, L"static", nullptr, 32516, 0x50000003, 7, 7, 20, 20},
      }},

@@ -199,22 +199,64 @@ protected:
     }
 };
 
+// What a question shows: its default button, its icon and whether its two lines draw '&'.
+struct QuestionLook {
+    LRESULT defaultId = 0;
+    HICON icon = nullptr;
+    bool linesKeepAmpersand = false;
+};
+QuestionLook LookOf(HWND dialog) {
+    QuestionLook look;
+    look.defaultId = SendMessageW(dialog, DM_GETDEFID, 0, 0);
+    look.icon = reinterpret_cast<HICON>(SendDlgItemMessageW(dialog, 1013, STM_GETICON, 0, 0));
+    look.linesKeepAmpersand =
+        (GetWindowLongW(GetDlgItem(dialog, 1011), GWL_STYLE) &
+         GetWindowLongW(GetDlgItem(dialog, 1012), GWL_STYLE) & SS_NOPREFIX) != 0;
+    return look;
+}
+
+// Every line of the control's text fits its width, and the control is tall enough for all.
+bool ShownWhole(HWND dialog, int control) {
+    HWND item = GetDlgItem(dialog, control);
+    const std::wstring text = rig::ControlText(dialog, control);
+    HDC dc = GetDC(item);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(item, WM_GETFONT, 0, 0)));
+    RECT client = {}, needed = {};
+    GetClientRect(item, &client);
+    needed.right = client.right;
+    DrawTextW(dc, text.c_str(), -1, &needed,
+              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+    SelectObject(dc, old);
+    ReleaseDC(item, dc);
+    return needed.bottom > 0 && needed.right <= client.right && needed.bottom <= client.bottom;
+}
+
+std::wstring WithoutLineBreaks(std::wstring text) {
+    for (std::size_t at; (at = text.find(L"\r\n")) != std::wstring::npos;) text.erase(at, 2);
+    return text;
+}
+
 TEST_F(Confirmation, EnterOpensAndKeepsTheQuestion) {
     std::wstring shown;
     bool boxChecked = true;
-    OpenAsking(L"\\\\fs01\\share\\reports", [&](HWND dialog) {
+    QuestionLook look;
+    OpenAsking(L"\\\\fs01\\share\\R&D", [&](HWND dialog) {
         shown = rig::ControlText(dialog, 1011);
         boxChecked = IsDlgButtonChecked(dialog, 1001) == BST_CHECKED;
+        look = LookOf(dialog);
         rig::PressKey(dialog, VK_RETURN);
     });
-    EXPECT_EQ(shown, L"\\\\fs01\\share\\reports");
+    EXPECT_EQ(shown, L"\\\\fs01\\share\\R&D");
     EXPECT_FALSE(boxChecked);
+    EXPECT_EQ(look.defaultId, MAKELRESULT(IDYES, DC_HASDEFID));
+    EXPECT_EQ(look.icon, LoadIconW(nullptr, IDI_INFORMATION));
+    EXPECT_TRUE(look.linesKeepAmpersand);
     const auto& log = observer_->log();
     ASSERT_EQ(log.dialogBoxes.size(), 1u);
     EXPECT_EQ(log.dialogBoxes[0].instance, session_->module());
     EXPECT_EQ(log.dialogBoxes[0].templateId, 102u);
     EXPECT_EQ(log.dialogBoxes[0].owner, session_->view());
-    EXPECT_EQ(log.dialogBoxes[0].parameterText, L"\\\\fs01\\share\\reports");
+    EXPECT_EQ(log.dialogBoxes[0].parameterText, L"\\\\fs01\\share\\R&D");
     EXPECT_EQ(log.dialogBoxes[0].result, IDYES);
     ASSERT_EQ(log.launches.size(), 1u);
     EXPECT_TRUE(log.launches[0].progressVisible) << "the progress window comes before the launch";
@@ -231,16 +273,21 @@ TEST_F(Confirmation, EnterOpensAndKeepsTheQuestion) {
                                                "ShowWindow", "ShellExecuteExW"}));
 }
 
-TEST_F(Confirmation, ALongPathIsShortenedWithAnEllipsis) {
+TEST_F(Confirmation, ALongPathIsShortenedInItsMiddleKeepingServerAndShare) {
     std::wstring path = L"\\\\fs01\\share";
     for (int i = 0; i < 30; ++i) path += L"\\folder" + std::to_wstring(i);
     std::wstring shown;
+    bool whole = false;
     OpenAsking(path.c_str(), [&](HWND dialog) {
         shown = rig::ControlText(dialog, 1011);
+        whole = ShownWhole(dialog, 1011);
         rig::Click(dialog, IDNO);
     });
-    EXPECT_LT(shown.size(), path.size());
-    EXPECT_NE(shown.find(L"..."), std::wstring::npos) << std::string(shown.begin(), shown.end());
+    EXPECT_EQ(shown.rfind(L"\\\\fs01\\share\\...\\", 0), 0u)
+        << std::string(shown.begin(), shown.end());
+    EXPECT_EQ(shown.substr(shown.size() - 9), L"\\folder29");
+    EXPECT_EQ(shown.find(L"\r\n"), std::wstring::npos) << "one line, as the control has";
+    EXPECT_TRUE(whole);
 }
 
 TEST_F(Confirmation, WithoutItsInitParameterTheQuestionKeepsThePlaceholder) {
@@ -366,7 +413,9 @@ TEST_F(Confirmation, WithoutTheSettingsKeyTheQuestionComes) {
 
 // ---- Servers that may be outside the organisation ---------------------------------------------
 
-const wchar_t kOutsideQuestion[] = L"社外のサーバーかもしれません。開いてよろしいですか？";
+std::wstring OutsideQuestion(const std::wstring& server) {
+    return L"社外の可能性があるサーバー（" + server + L"）です。開いてよろしいですか？";
+}
 const wchar_t kZoneKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ZoneMap\\Domains\\"
     L"example.co.jp";
@@ -382,64 +431,90 @@ protected:
     struct Seen {
         int questions = 0;
         std::wstring line;
-        bool boxEnabled = true, boxChecked = true, lineFits = false;
+        bool boxEnabled = true, boxChecked = true, lineWhole = false, pathWhole = false;
+        QuestionLook look;
+        HWND focus = nullptr, no = nullptr;
     };
     // Opens path; a question is read and then answered by answer.
     Seen OpenOutside(const wchar_t* path, const std::function<void(HWND)>& answer) {
         Seen seen;
         OpenAsking(path, [&](HWND dialog) {
             ++seen.questions;
-            HWND line = GetDlgItem(dialog, 1012);
-            seen.line = rig::ControlText(dialog, 1012);
+            seen.line = WithoutLineBreaks(rig::ControlText(dialog, 1012));
             seen.boxEnabled = IsWindowEnabled(GetDlgItem(dialog, 1001)) != FALSE;
             seen.boxChecked = IsDlgButtonChecked(dialog, 1001) == BST_CHECKED;
-            HDC dc = GetDC(line);
-            HGDIOBJ old =
-                SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(line, WM_GETFONT, 0, 0)));
-            SIZE extent = {};
-            GetTextExtentPoint32W(dc, seen.line.c_str(), static_cast<int>(seen.line.size()),
-                                  &extent);
-            SelectObject(dc, old);
-            ReleaseDC(line, dc);
-            RECT client = {};
-            GetClientRect(line, &client);
-            seen.lineFits = extent.cx > 0 && extent.cx <= client.right;
+            seen.lineWhole = ShownWhole(dialog, 1012);
+            seen.pathWhole = ShownWhole(dialog, 1011);
+            seen.look = LookOf(dialog);
+            GUITHREADINFO thread = {};
+            thread.cbSize = sizeof(thread);
+            GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &thread);
+            seen.focus = thread.hwndFocus;
+            seen.no = GetDlgItem(dialog, IDNO);
             answer(dialog);
         });
         return seen;
     }
 };
 
-TEST_F(OutsideServer, IsAskedAboutWithItsBoxDisabledAndNoEscOrCloseOpenNothing) {
-    const wchar_t* const paths[] = {
-        L"\\\\files.example.com\\share", L"\\\\203.0.113.5\\share",  L"\\\\fs01@SSL\\dav",
-        L"\\\\fs01@8080\\dav",           L"\\\\.\\UNC\\fs01\\share", L"\\\\3405803781\\share",
-        L"\\\\ｆｓ０１\\share"};
-    const std::function<void(HWND)> ways[] = {[](HWND d) { rig::Click(d, IDNO); },
-                                              [](HWND d) { rig::PressKey(d, VK_ESCAPE); },
-                                              [](HWND d) { rig::CloseBox(d); }};
+TEST_F(OutsideServer, IsAskedAboutWithItsBoxDisabledAndNoEnterEscOrCloseOpenNothing) {
+    const std::wstring longServer =
+        L"a-very-long-server-name-for-the-display-of-the-question.outside.example.com";
+    ASSERT_EQ(longServer.size(), 75u);
+    const std::pair<std::wstring, std::wstring> paths[] = {
+        {L"\\\\files.example.com\\share", L"files.example.com"},
+        {L"\\\\203.0.113.5\\share", L"203.0.113.5"},
+        {L"\\\\fs01@SSL\\dav", L"fs01@SSL"},
+        {L"\\\\fs01@8080\\dav", L"fs01@8080"},
+        {L"\\\\.\\UNC\\fs01\\share", L"."},
+        {L"\\\\3405803781\\share", L"3405803781"},
+        {L"\\\\ｆｓ０１\\share", L"ｆｓ０１"},
+        {L"\\\\q&a.example.com\\share", L"q&a.example.com"},
+        {L"\\\\" + longServer + L"\\share\\報告書\\2024", longServer},
+        {L"\\\\" + longServer + L"\\" + std::wstring(80, L's') + L"\\x", longServer},
+    };
+    const std::function<void(HWND)> ways[] = {
+        [](HWND d) { rig::Click(d, IDNO); }, [](HWND d) { rig::PressKey(d, VK_RETURN); },
+        [](HWND d) { rig::PressKey(d, VK_ESCAPE); }, [](HWND d) { rig::CloseBox(d); }};
     int way = 0;
-    for (const wchar_t* path : paths) {
+    for (const auto& path : paths) {
         SCOPED_TRACE(testing::Message() << "path " << way);
         observer_->Clear();
-        const Seen seen = OpenOutside(path, ways[way++ % 3]);
+        const Seen seen = OpenOutside(path.first.c_str(), ways[way++ % 4]);
         EXPECT_EQ(seen.questions, 1);
-        EXPECT_EQ(seen.line, kOutsideQuestion);
-        EXPECT_TRUE(seen.lineFits) << "the line is wider than its control";
+        EXPECT_EQ(seen.line, OutsideQuestion(path.second));
+        EXPECT_TRUE(seen.lineWhole) << "the line is cut";
+        EXPECT_TRUE(seen.pathWhole) << "the path is cut";
         EXPECT_FALSE(seen.boxEnabled);
         EXPECT_FALSE(seen.boxChecked);
+        EXPECT_EQ(seen.look.defaultId, MAKELRESULT(IDNO, DC_HASDEFID));
+        EXPECT_EQ(seen.focus, seen.no);
+        EXPECT_EQ(seen.look.icon, LoadIconW(nullptr, IDI_WARNING));
+        EXPECT_TRUE(seen.look.linesKeepAmpersand);
         const auto& log = observer_->log();
         ASSERT_EQ(log.dialogBoxes.size(), 1u);
-        EXPECT_EQ(log.dialogBoxes[0].parameterText, path);
+        EXPECT_EQ(log.dialogBoxes[0].parameterText, path.first);
+        EXPECT_EQ(log.dialogBoxes[0].result, IDNO);
         EXPECT_TRUE(log.launches.empty());
         EXPECT_TRUE(log.registryWrites.empty());
     }
     EXPECT_EQ(StoredConfirm(), 0u);
 }
 
+// A "drive" whose letter is no letter is no drive of the user's: whatever the path reading
+// makes of it, Enter on a question opens nothing, and nothing opens without one.
+TEST_F(OutsideServer, ADriveWithoutALetterIsNeverOpened) {
+    for (const wchar_t* path : {L"::\\x", L"\\:\\x", L"1:\\x", L"１:\\x"}) {
+        SCOPED_TRACE(testing::Message() << path[0]);
+        observer_->Clear();
+        OpenOutside(path, [](HWND d) { rig::PressKey(d, VK_RETURN); });
+        EXPECT_TRUE(observer_->log().launches.empty());
+    }
+}
+
 TEST_F(OutsideServer, YesOpensAndWritesNothing) {
     const Seen seen = OpenOutside(L"\\\\files.example.com\\share\\請求書.pdf",
-                                  [](HWND d) { rig::PressKey(d, VK_RETURN); });
+                                  [](HWND d) { rig::Click(d, IDYES); });
     EXPECT_EQ(seen.questions, 1);
     const auto& log = observer_->log();
     ASSERT_EQ(log.launches.size(), 1u);
@@ -458,6 +533,18 @@ TEST_F(OutsideServer, ADomainInTheIntranetZoneIsInsideUnlessTheZoneCannotBeAsked
     const DWORD intranet = 1;
     RegSetValueExW(corp, L"file", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&intranet), 4);
     RegCloseKey(corp);
+    HKEY trusted = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(kZoneKey) + L"\\cloud").c_str(), 0,
+                              nullptr, 0, KEY_SET_VALUE, nullptr, &trusted, nullptr),
+              ERROR_SUCCESS);
+    const DWORD trustedSites = 2;
+    RegSetValueExW(trusted, L"file", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&trustedSites), 4);
+    RegCloseKey(trusted);
+    EXPECT_EQ(
+        OpenOutside(L"\\\\cloud.example.co.jp\\dfs", [](HWND d) { rig::Click(d, IDNO); }).questions,
+        1)
+        << "Trusted sites are outside";
+    observer_->Clear();
     const Seen inside =
         OpenOutside(L"\\\\corp.example.co.jp\\dfs\\x", [](HWND d) { rig::Click(d, IDNO); });
     EXPECT_EQ(inside.questions, 0);
