@@ -129,12 +129,15 @@ int ShowOutsideServerLine(HWND dialog, const char16_t* path) {
 }
 
 // The forced question: the warning icon, the box disabled, and No as the default button with
-// the focus, so that neither Enter nor Esc opens. The procedure returns FALSE from
+// the focus, so that neither Enter, Esc nor a letter opens. The procedure returns FALSE from
 // WM_INITDIALOG, so the dialog manager sets no focus of its own after this.
 void MakeForced(HWND dialog) {
     SendMessageA(GetDlgItem(dialog, kConfirmIcon), STM_SETICON,
                  reinterpret_cast<WPARAM>(LoadIconA(nullptr, IDI_WARNING)), 0);
     EnableWindow(GetDlgItem(dialog, kConfirmDontAskBox), FALSE);
+    // Without its access key: in a dialog a letter alone presses the button that has it, so
+    // "Y" would open the server with a single key.
+    SetDlgItemTextW(dialog, IDYES, L"はい");
     SendMessageA(dialog, DM_SETDEFID, IDNO, 0);
     // DM_SETDEFID may leave the template's default border on Yes.
     SendMessageA(GetDlgItem(dialog, IDYES), BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
