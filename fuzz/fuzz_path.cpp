@@ -307,7 +307,8 @@ void CheckReading(const u16string& text, const std::vector<char16_t>& work, cons
     const std::size_t end = start + read.size();
     if (end < text.size()) {
         const char16_t next = text[end];
-        Check(next < 0x20 || next == u' ' || next == u'>' || IsBracketChar(next) ||
+        Check(next < 0x20 || next == u' ' || next == 0x3000 || next == u'>' ||
+              IsBracketChar(next) ||
               (end > 0 &&
                (text[end - 1] == u' ' || text[end - 1] == 0x3000 || IsBracketChar(text[end - 1]))));
     }
