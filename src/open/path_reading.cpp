@@ -129,9 +129,28 @@ static_assert(SwitchMatchesTable(), "PairOf must name the pairs of kBrackets");
 
 bool IsBracket(char16_t c) { return PairOf(c) != kNoBracket; }
 
+// Punctuation that lists or introduces things: "参考：P:\a", "\\a\b、\\a\c".
+bool IsListPunctuation(char16_t c) {
+    switch (c) {
+        case u':':
+        case u',':
+        case u';':
+        case u'：':
+        case u'，':
+        case u'；':
+        case u'、':
+        case u'。':
+            return true;
+        default:
+            return false;
+    }
+}
+
 // Characters that may let a path start directly after them: a new path in running text
-// stands after a space, a bracket or a line break.
-bool SeparatesPaths(char16_t c) { return IsSpace(c) || IsBracket(c) || IsControl(c); }
+// stands after a space, a bracket, list punctuation or a line break.
+bool SeparatesPaths(char16_t c) {
+    return IsSpace(c) || IsBracket(c) || IsListPunctuation(c) || IsControl(c);
+}
 
 enum class Spelling {
     kUnc,         // \\server
@@ -379,7 +398,8 @@ int EnclosingBracket(const char16_t* text, const char16_t* start) {
     return enclosing;
 }
 
-// Characters that may end a path: controls (the NUL among them), blanks and brackets.
+// Characters that may end a path: controls (the NUL among them), blanks, brackets and list
+// punctuation.
 struct StopTable {
     bool ascii[128] = {};
 };
@@ -388,6 +408,7 @@ constexpr StopTable MakeStopTable() {
     StopTable table;
     for (char16_t c = 0; c < 0x20; ++c) table.ascii[c] = true;
     table.ascii[u' '] = true;
+    table.ascii[u':'] = table.ascii[u','] = table.ascii[u';'] = true;
     for (const BracketPair& pair : kBrackets) {
         if (pair.open < 128) table.ascii[pair.open] = true;
         if (pair.close < 128) table.ascii[pair.close] = true;
@@ -396,8 +417,8 @@ constexpr StopTable MakeStopTable() {
 }
 constexpr StopTable kStops = MakeStopTable();
 
-// Above ASCII: the ideographic space, the brackets and the yen signs lie in these ranges;
-// a hit is looked at closely.
+// Above ASCII: the ideographic space, the brackets, the list punctuation and the yen signs lie
+// in these ranges; a hit is looked at closely.
 constexpr bool MaybeStop(char16_t c) {
     return c < 128 ? kStops.ascii[c]
                    : c >= 0xFF08 || (c >= 0x3000 && c <= 0x3015) || (c >= 0x2018 && c <= 0x201D) ||
@@ -413,18 +434,48 @@ const char16_t* NextStop(const char16_t* p) {
     }
 }
 
+// Line breaks that a path continues across: a mailer that wraps long lines breaks a path
+// before one of its backslashes, and a reply quotes the next line with '>'.
+struct Gaps {
+    static constexpr int kMost = 8;
+    const char16_t* from[kMost];  // the line break
+    const char16_t* to[kMost];    // the backslash the path goes on with
+    int count = 0;
+};
+
+// Where the path goes on after the line break at p, or nullptr: the next line, past its quote
+// marks and blanks, starts with a single backslash, and the path before the break does not
+// end with one.
+const char16_t* ContinuationAfter(const char16_t* p) {
+    if (IsBackslashLike(p[-1])) return nullptr;
+    const char16_t* q = p;
+    if (*q == u'\r') ++q;
+    if (*q == u'\n') ++q;
+    if (q == p) return nullptr;  // another control character
+    while (*q == u'>' || *q == u'＞' || IsSpace(*q)) ++q;
+    return IsBackslashLike(q[0]) && !IsBackslashLike(q[1]) ? q : nullptr;
+}
+
 // Where the text says the path ends: at the bracket that closes the one it sits in, at a
-// control character, or at a blank or bracket that another path follows. from is the first
-// character after the spelling's marker. *yenSeen tells whether a yen sign or a full-width
-// backslash stands before the end.
-const char16_t* FindEnd(const char16_t* text, const char16_t* from, int bracket, bool* yenSeen) {
+// control character, or at a blank, bracket or list punctuation that another path follows.
+// from is the first character after the spelling's marker. *yenSeen tells whether a yen sign
+// or a full-width backslash stands before the end; gaps gets the line breaks it goes across.
+const char16_t* FindEnd(const char16_t* text, const char16_t* from, int bracket, bool* yenSeen,
+                        Gaps* gaps) {
     const char16_t open = bracket == kNoBracket ? 0 : kBrackets[bracket].open;
     const char16_t close = bracket == kNoBracket ? 0 : kBrackets[bracket].close;
     int depth = 0;
     for (const char16_t* p = from;; ++p) {
         p = NextStop(p);
         const char16_t c = *p;
-        if (IsControl(c)) return p;
+        if (IsControl(c)) {
+            const char16_t* next = c == u'\0' ? nullptr : ContinuationAfter(p);
+            if (next == nullptr || gaps->count == Gaps::kMost) return p;
+            gaps->from[gaps->count] = p;
+            gaps->to[gaps->count++] = next;
+            p = next - 1;
+            continue;
+        }
         if (IsYenSign(c)) {
             *yenSeen = true;
             continue;
@@ -438,7 +489,7 @@ const char16_t* FindEnd(const char16_t* text, const char16_t* from, int bracket,
             }
         }
         Start next;
-        if ((IsSpace(c) || IsBracket(c)) && StartAt(text, p + 1, false, &next)) return p;
+        if (SeparatesPaths(c) && StartAt(text, p + 1, false, &next)) return p;
     }
 }
 
@@ -509,10 +560,10 @@ std::size_t DecodeEscape(const char16_t* p, const char16_t* end, char16_t* out, 
 }
 
 // Writes the path read from [start.at, end) over the same characters and ends it with a NUL.
-char16_t* WritePath(const Start& start, const char16_t* end, bool yenSeen) {
+char16_t* WritePath(const Start& start, const char16_t* end, bool yenSeen, const Gaps& gaps) {
     char16_t* const out = const_cast<char16_t*>(start.at);
     const bool ascii = start.spelling == Spelling::kUnc || start.spelling == Spelling::kDrive;
-    if (ascii && !yenSeen) {
+    if (ascii && !yenSeen && gaps.count == 0) {
         // The path is the text itself.
         *const_cast<char16_t*>(end) = u'\0';
         return out;
@@ -529,7 +580,7 @@ char16_t* WritePath(const Start& start, const char16_t* end, bool yenSeen) {
             *w++ = u'\\';
             r += 2;
             // The server's name is ASCII; full-width letters and digits in it are typing.
-            for (; r != end && !IsBackslashLike(*r); ++r) *w++ = NarrowOf(*r);
+            for (; r != end && !IsBackslashLike(*r) && !IsControl(*r); ++r) *w++ = NarrowOf(*r);
             break;
         case Spelling::kWideDrive:
         case Spelling::kDriveWord:
@@ -558,7 +609,12 @@ char16_t* WritePath(const Start& start, const char16_t* end, bool yenSeen) {
             break;
     }
     const bool wide = !ascii;
+    int gap = 0;
     for (; r < end;) {
+        if (gap < gaps.count && r == gaps.from[gap]) {
+            r = gaps.to[gap++];
+            continue;
+        }
         const char16_t c = *r;
         if (c == u'\\' || c == kYen || c == kWideYen || (wide && c == kWideBackslash) ||
             (url && c == u'/')) {
@@ -599,12 +655,13 @@ char16_t* ExtractPath(char16_t* text) {
     // The end is looked for past the marker's first two characters, or from a URL's server.
     const char16_t* from = start.body != nullptr ? start.body : start.at + 2;
     bool yenSeen = false;
-    const char16_t* end = FindEnd(text, from, EnclosingBracket(text, start.at), &yenSeen);
+    Gaps gaps;
+    const char16_t* end = FindEnd(text, from, EnclosingBracket(text, start.at), &yenSeen, &gaps);
     if (end < from) end = from;
     // Blanks that end the selection, and one '>' after them, are no part of a name.
     while (end > from && end[-1] == u' ') --end;
     if (end > from && end[-1] == u'>') --end;
-    return WritePath(start, end, yenSeen);
+    return WritePath(start, end, yenSeen, gaps);
 }
 
 }  // namespace cvt

@@ -130,6 +130,17 @@ const ExtractRow kExtractRows[] = {
     {"TrailingBlanksDropped", u"\\\\fs01\\share\\a   ", 0, u"\\\\fs01\\share\\a", true, false,
      false},
     {"BlanksThenBracket", u"\\\\fs01\\share\\a> ", 0, u"\\\\fs01\\share\\a", true, false, false},
+    {"NextPathAfterListPunctuation", u"P:\\要件\\a.docx（参考：P:\\旧\\）", 0,
+     u"P:\\要件\\a.docx（参考", true, true, false},
+    {"NextPathAfterComma", u"\\\\nas\\ロゴ\\ にあるデータを、S:\\販促\\ にも", 0,
+     u"\\\\nas\\ロゴ\\ にあるデータを", true, false, true},
+    // A path that a mailer wrapped before one of its backslashes, in a quoted reply too.
+    {"WrappedPath", u"\\\\fs01\\株式会社サンプル\n\\見積書\\a.xlsx", 0,
+     u"\\\\fs01\\株式会社サンプル\\見積書\\a.xlsx", true, true, false},
+    {"WrappedQuotedPath", u"> > \\\\fs01\\2024年05月\r\n> > \\試算表.xlsx\r\n> > 以上", 4,
+     u"\\\\fs01\\2024年05月\\試算表.xlsx", true, true, false},
+    {"NextLineIsNoContinuation", u"\\\\fs01\\a\\\n\\b\n\\\\c", 0, u"\\\\fs01\\a\\", true, false,
+     false},
     // Yen signs and full-width spellings.
     {"YenServer", u"\u00A5\u00A5fs01\u00A5share\u00A5営業部", 0, u"\\\\fs01\\share\\営業部", true,
      false, false},
