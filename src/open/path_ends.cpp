@@ -45,32 +45,16 @@ std::size_t CuttableRestStart(const char16_t* path) {
 std::size_t ListCandidateEnds(const char16_t* path, std::size_t restStart, std::size_t* ends,
                               std::size_t capacity) {
     if (path == nullptr || restStart == 0 || ends == nullptr) return 0;
-    // Found shortest first while reading forwards; kept as the longest `capacity` ones.
-    std::size_t found[kMostCandidateEnds];
-    std::size_t count = 0, first = 0;  // found[first..] in a ring once full
-    std::size_t spaceRun = 0;          // start of the spaces just read, or 0 for none
-    auto add = [&](std::size_t end) {
-        if (count > 0 && found[(first + count - 1) % kMostCandidateEnds] == end) return;
-        if (count < kMostCandidateEnds) {
-            found[(first + count++) % kMostCandidateEnds] = end;
-        } else {
-            found[first] = end;
-            first = (first + 1) % kMostCandidateEnds;
-        }
-    };
-    for (std::size_t i = restStart; path[i] != u'\0'; ++i) {
-        const char16_t c = path[i];
-        if (IsSpace(c)) {
-            if (spaceRun == 0) spaceRun = i;
-            continue;
-        }
-        if (spaceRun != 0) add(spaceRun);  // more text follows the spaces
-        if (StartsRemark(c)) add(spaceRun != 0 ? spaceRun : i);
-        spaceRun = 0;
-    }
+    std::size_t length = restStart;
+    while (path[length] != u'\0') ++length;
+    // Read backwards, so the ends come longest first and the shortest are the ones left out.
     std::size_t written = 0;
-    for (std::size_t k = count; k > 0 && written < capacity; --k) {
-        ends[written++] = found[(first + k - 1) % kMostCandidateEnds];
+    for (std::size_t i = length; i-- > restStart && written < capacity;) {
+        const bool textAfterSpaces = i > restStart && IsSpace(path[i - 1]) && !IsSpace(path[i]);
+        if (!textAfterSpaces && !StartsRemark(path[i])) continue;
+        std::size_t end = i;
+        while (end > restStart && IsSpace(path[end - 1])) --end;
+        ends[written++] = end;
     }
     return written;
 }
