@@ -17,6 +17,11 @@ namespace {
 // The longest path the wide file functions take.
 constexpr DWORD kLongestPath = 32768;
 
+// Every message but raw input: these headers put QS_RAWINPUT into QS_ALLINPUT whatever the
+// target, and Windows 2000, which lacks raw input, refuses the flag.
+constexpr DWORD kAnyMessage =
+    QS_KEY | QS_MOUSE | QS_POSTMESSAGE | QS_TIMER | QS_PAINT | QS_HOTKEY | QS_SENDMESSAGE;
+
 // Not in the headers for Windows 2000, which lacks the function (Windows 7 has it).
 using SetThreadErrorModeFunction = BOOL(WINAPI*)(DWORD, DWORD*);
 
@@ -195,7 +200,7 @@ bool WaitForChecks(HANDLE thread, HWND owner, HWND* progress) {
         }
         const DWORD until = progressTried ? kPlaceCheckDeadline : kPlaceCheckGrace;
         const DWORD wait =
-            MsgWaitForMultipleObjects(1, &thread, FALSE, until - elapsed, QS_ALLINPUT);
+            MsgWaitForMultipleObjects(1, &thread, FALSE, until - elapsed, kAnyMessage);
         if (wait == WAIT_OBJECT_0) return true;
         if (wait == WAIT_OBJECT_0 + 1) {
             if (!DispatchWaitingMessages()) return false;
