@@ -23,6 +23,7 @@ add_library(cvt_pure STATIC
     ${CVT_ROOT}/src/open/launch_plan.cpp
     ${CVT_ROOT}/src/open/server_name.cpp
     ${CVT_ROOT}/src/open/question_text.cpp
+    ${CVT_ROOT}/src/open/path_ends.cpp
     ${CVT_ROOT}/src/host/menu_caption.cpp)
 target_include_directories(cvt_pure PUBLIC ${CVT_ROOT}/src)
 
@@ -31,6 +32,7 @@ include(GoogleTest)
 add_executable(cvt_native_tests
     ${CVT_ROOT}/tests/native/bounded_text_test.cpp
     ${CVT_ROOT}/tests/native/path_logic_test.cpp
+    ${CVT_ROOT}/tests/native/path_ends_test.cpp
     ${CVT_ROOT}/tests/native/launch_plan_test.cpp
     ${CVT_ROOT}/tests/native/question_text_test.cpp
     ${CVT_ROOT}/tests/native/menu_caption_test.cpp)

@@ -11,6 +11,7 @@
 #include "host/module.h"
 #include "open/confirm_dialog.h"
 #include "open/launch_plan.h"
+#include "open/place_check.h"
 #include "open/progress_dialog.h"
 #include "open/server_name.h"
 #include "open/system_programs.h"
@@ -73,6 +74,11 @@ bool ServerIsInside(const char16_t* path) {
     return url && FormatZoneUrl(path, url.get(), capacity) && ZoneSaysInside(AsWide(url.get()));
 }
 
+// Cuts path in place to the place that the checks find.
+void OpenPlace(HWND window, char16_t* path, HWND* progress) {
+    path[ResolvePlace(window, path, progress)] = u'\0';
+}
+
 }  // namespace
 
 OpenOutcome OpenSelectedPath(HWND window, void (*beforeFirstWindow)(HWND)) {
@@ -92,16 +98,27 @@ OpenOutcome OpenSelectedPath(HWND window, void (*beforeFirstWindow)(HWND)) {
     }
     const bool inside = ServerIsInside(path);
     const bool fileSettingOn = SettingIsOne(kSettingFile);
+    HWND progress = nullptr;
     if (!inside) {
-        // Only a Yes opens a server that may be outside: a question that could not be shown
+        // Only a Yes opens a server that may be outside, and nothing may ask it anything
+        // before: the question shows the text path. A question that could not be shown
         // opens nothing.
         if (RunConfirmDialog(window, AsWide(path), Question::kForced) != IDYES) {
             return OpenOutcome::kActed;
         }
-    } else if (SettingIsOne(kSettingConfirm) && RunConfirmDialog(window, AsWide(path)) == IDNO) {
-        return OpenOutcome::kActed;
+        OpenPlace(window, path, &progress);
+    } else {
+        // Checked first, so that the question shows the place that will be opened.
+        OpenPlace(window, path, &progress);
+        if (SettingIsOne(kSettingConfirm)) {
+            // The question takes over from the checks' progress window.
+            if (progress != nullptr && IsWindow(progress)) SendMessageA(progress, WM_CLOSE, 0, 0);
+            progress = nullptr;
+            if (RunConfirmDialog(window, AsWide(path)) == IDNO) return OpenOutcome::kActed;
+        }
     }
-    ShowProgressDialog(window);
+    // One progress window for the checks and the launch.
+    if (progress == nullptr || !IsWindow(progress)) ShowProgressDialog(window);
     Launch(path, fileSettingOn);
     return OpenOutcome::kActed;
 }

@@ -96,10 +96,11 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     return static_cast<INT_PTR>(FALSE);
 }
 
-void ShowProgressDialog(HWND owner) {
+HWND ShowProgressDialog(HWND owner) {
     HWND window = CreateDialogParamA(ModuleHandle, MAKEINTRESOURCEA(kProgressDialogTemplate), owner,
                                      &ProgressDialogProc, 0);
     if (window != nullptr) ShowWindow(window, SW_SHOW);
+    return window;
 }
 
 }  // namespace cvt

@@ -29,7 +29,8 @@ int SupportsMarqueeProgress();
 // Returns FALSE for every message.
 INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Creates the window owned by owner and shows it; a failed creation is ignored.
-void ShowProgressDialog(HWND owner);
+// Creates the window owned by owner and shows it; null when it could not be created. The
+// handle is good only while the window lives: it closes itself.
+HWND ShowProgressDialog(HWND owner);
 
 }  // namespace cvt

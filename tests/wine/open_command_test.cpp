@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -17,6 +18,38 @@ namespace {
 
 const wchar_t kDisplayName[] = L"Corvel!トリプルクリック～トリベインプラグイン";
 const wchar_t kInvalidText[] = L"不正な文字が含まれています。\n　　　　/ : * ? \" < > |";
+
+// A file server of the test's own: Wine serves \\server\share\rest from the prefix's
+// dosdevices\unc\server\share\rest, so these folders exist for the plug-in's checks.
+class FakeServer {
+public:
+    FakeServer() {
+        wchar_t prefix[MAX_PATH] = {};
+        GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH);
+        std::wstring unc = std::wstring(L"Z:") + prefix + L"\\dosdevices\\unc";
+        std::replace(unc.begin(), unc.end(), L'/', L'\\');
+        for (std::wstring place :
+             {L"\\\\fs01\\share\\見積書", L"\\\\fs01\\share\\はじめにお読みください",
+              L"\\\\fs01\\share\\見積書（お客様提出用）", L"\\\\fs01\\share\\A社 と B社 共通",
+              L"\\\\fs01\\share\\my docs here", L"\\\\fs01\\share\\営業部",
+              L"\\\\files.example.com\\share\\契約書", L"C:\\cvt-places\\研修資料"}) {
+            if (place[0] == L'\\') place = unc + place.substr(1);
+            for (std::size_t at = place.find(L'\\', 3);; at = place.find(L'\\', at + 1)) {
+                if (CreateDirectoryW(place.substr(0, at).c_str(), nullptr)) {
+                    made_.push_back(place.substr(0, at));
+                }
+                if (at == std::wstring::npos) break;
+            }
+        }
+    }
+    ~FakeServer() {
+        for (auto made = made_.rbegin(); made != made_.rend(); ++made)
+            RemoveDirectoryW(made->c_str());
+    }
+
+private:
+    std::vector<std::wstring> made_;
+};
 
 class OpenCommand : public testing::Test {
 protected:
@@ -46,6 +79,7 @@ protected:
         }
     }
 
+    FakeServer server_;
     std::unique_ptr<rig::HostSession> session_;
     rig::PluginObserver* observer_ = nullptr;
     bool offered_ = false;
@@ -76,6 +110,32 @@ const LaunchCase kLaunches[] = {
     {L"\\\\192.168.1.20\\share", 1, L"cmd.exe", L"/c start \\\\192.168.1.20\\share\\", 0},
     {L"\\\\fs01\\q1,\\evil\\x.txt", 1, L"explorer.exe", L"/select,\"\\\\fs01\\q1,\\evil\\x.txt\"",
      1},
+    // What follows the path ends where the server's last folder says (FakeServer's places).
+    {L"\\\\fs01\\share\\見積書 に保存しました。", 1, L"cmd.exe",
+     L"/c start \\\\fs01\\share\\見積書\\", 0},
+    {L"\\\\fs01\\share\\見積書に保存しました。", 1, L"cmd.exe",
+     L"/c start \\\\fs01\\share\\見積書\\", 0},
+    {L"\\\\fs01\\share\\見積書 (権限がない場合)", 1, L"cmd.exe",
+     L"/c start \\\\fs01\\share\\見積書\\", 0},
+    {L"C:\\cvt-places\\研修資料、研修後に", 1, L"cmd.exe", L"/c start C:\\cvt-places\\研修資料\\",
+     0},
+    {L"\\\\fs01\\share\\営業部\\ に置きました", 1, L"cmd.exe",
+     L"/c start \\\\fs01\\share\\営業部\\", 0},
+    {L"\\\\fs01\\share\\MY DOCS HERE です", 1, L"explorer.exe",
+     L"\"\\\\fs01\\share\\MY DOCS HERE\\\"", 1},
+    // Names like prose open whole when they exist; else the text path, never a parent.
+    {L"\\\\fs01\\share\\はじめにお読みください", 1, L"cmd.exe",
+     L"/c start \\\\fs01\\share\\はじめにお読みください\\", 0},
+    {L"\\\\fs01\\share\\見積書（お客様提出用）", 1, L"cmd.exe",
+     L"/c start \\\\fs01\\share\\見積書（お客様提出用）\\", 0},
+    {L"\\\\fs01\\share\\A社 と B社 共通", 1, L"explorer.exe",
+     L"\"\\\\fs01\\share\\A社 と B社 共通\\\"", 1},
+    {L"\\\\fs01\\share\\my docs here", 1, L"explorer.exe", L"\"\\\\fs01\\share\\my docs here\\\"",
+     1},
+    {L"\\\\fs02\\share\\my docs here", 1, L"explorer.exe", L"\"\\\\fs02\\share\\my docs here\\\"",
+     1},
+    {L"\\\\fs01\\share\\存在しない\\フォルダ", 1, L"cmd.exe",
+     L"/c start \\\\fs01\\share\\存在しない\\フォルダ\\", 0},
 };
 
 TEST_F(OpenCommand, LaunchesEachExampleAsTheTableSays) {
@@ -271,6 +331,16 @@ TEST_F(Confirmation, EnterOpensAndKeepsTheQuestion) {
     }
     EXPECT_EQ(order, (std::vector<std::string>{"DialogBoxParamA", "CreateDialogParamA",
                                                "ShowWindow", "ShellExecuteExW"}));
+}
+
+TEST_F(Confirmation, AnInsideServerIsCheckedFirstSoTheQuestionShowsThePlaceThatOpens) {
+    std::wstring shown;
+    OpenAsking(L"\\\\fs01\\share\\見積書に保存しました。", [&](HWND dialog) {
+        shown = rig::ControlText(dialog, 1011);
+        rig::Click(dialog, IDYES);
+    });
+    EXPECT_EQ(shown, L"\\\\fs01\\share\\見積書");
+    EXPECT_EQ(observer_->log().launches.size(), 1u);
 }
 
 TEST_F(Confirmation, ALongPathIsShortenedInItsMiddleKeepingServerAndShare) {
@@ -528,6 +598,45 @@ TEST_F(OutsideServer, YesOpensAndWritesNothing) {
     EXPECT_EQ(StoredConfirm(), 0u);
 }
 
+// The plug-in's file checks, counted on whichever thread they run.
+volatile LONG FileChecks = 0;
+using GetFileAttributesWFunction = DWORD(WINAPI*)(const wchar_t*);
+using FindFirstFileWFunction = HANDLE(WINAPI*)(const wchar_t*, WIN32_FIND_DATAW*);
+GetFileAttributesWFunction RealGetFileAttributesW = nullptr;
+FindFirstFileWFunction RealFindFirstFileW = nullptr;
+DWORD WINAPI CountedGetFileAttributesW(const wchar_t* path) {
+    InterlockedIncrement(&FileChecks);
+    return RealGetFileAttributesW(path);
+}
+HANDLE WINAPI CountedFindFirstFileW(const wchar_t* pattern, WIN32_FIND_DATAW* found) {
+    InterlockedIncrement(&FileChecks);
+    return RealFindFirstFileW(pattern, found);
+}
+
+TEST_F(OutsideServer, NothingIsCheckedBeforeYesAndThenThePlaceTheChecksFindOpens) {
+    rig::ScopedImportPatch attributes(session_->module(), "kernel32.dll", "GetFileAttributesW",
+                                      rig::AsAddress(&CountedGetFileAttributesW));
+    rig::ScopedImportPatch listing(session_->module(), "kernel32.dll", "FindFirstFileW",
+                                   rig::AsAddress(&CountedFindFirstFileW));
+    RealGetFileAttributesW = rig::AsFunction<GetFileAttributesWFunction>(attributes.original());
+    RealFindFirstFileW = rig::AsFunction<FindFirstFileWFunction>(listing.original());
+    ASSERT_TRUE(RealGetFileAttributesW != nullptr && RealFindFirstFileW != nullptr);
+    const wchar_t kLine[] = L"\\\\files.example.com\\share\\契約書 に置きました。";
+    LONG checksBeforeYes = -1;
+    FileChecks = 0;
+    OpenOutside(kLine, [&](HWND d) {
+        checksBeforeYes = FileChecks;
+        rig::PressKey(d, VK_RETURN);
+    });
+    EXPECT_EQ(checksBeforeYes, 0);
+    ASSERT_EQ(observer_->log().dialogBoxes.size(), 1u);
+    EXPECT_EQ(observer_->log().dialogBoxes[0].parameterText, kLine) << "asked with the text path";
+    ASSERT_EQ(observer_->log().launches.size(), 1u);
+    EXPECT_EQ(observer_->log().launches[0].parameters,
+              L"/c start \\\\files.example.com\\share\\契約書\\");
+    EXPECT_EQ(FileChecks, 2) << "a typical line: the whole text path, then one listing";
+}
+
 // Wine's zone manager maps file://host/ by ZoneMap\Domains, as Windows does.
 TEST_F(OutsideServer, ADomainInTheIntranetZoneIsInsideUnlessTheZoneCannotBeAsked) {
     RegDeleteTreeW(HKEY_CURRENT_USER, kZoneKey);
@@ -590,6 +699,56 @@ TEST_F(OpenCommand, WithTheCommandPromptDisabledAFolderOpensThroughExplorer) {
     EXPECT_EQ(observer_->log().launches[0].file, rig::ProgramPath(L"explorer.exe"));
     EXPECT_EQ(observer_->log().launches[0].parameters, L"\"\\\\fs01\\share\\reports\\\"");
     EXPECT_EQ(observer_->log().launches[0].nShow, 1);
+}
+
+// ---- Checks that do not finish in time ---------------------------------------------------------
+
+// A server that does not answer: the attribute query waits until the test lets it go.
+HANDLE SlowCheckRelease = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+DWORD WINAPI SlowGetFileAttributesW(const wchar_t* path) {
+    WaitForSingleObject(SlowCheckRelease, 30000);
+    InterlockedIncrement(&FileChecks);
+    return RealGetFileAttributesW(path);
+}
+
+// The library must go at the end, so this runs in a process of its own.
+TEST(PlaceChecks, PastTheDeadlineTheTextPathOpensAndTheCheckKeepsTheLibraryUntilItEnds) {
+    EXPECT_EXIT(
+        {
+            auto server = std::make_unique<FakeServer>();
+            rig::WriteDword(L"TrivaneConfirm", 0);
+            wchar_t library[MAX_PATH] = {};
+            DWORD waited = GetTickCount();
+            {
+                rig::HostSession session;
+                const rig::CallLog& log = session.Observe().log();
+                GetModuleFileNameW(session.module(), library, MAX_PATH);
+                rig::ScopedImportPatch slow(session.module(), "kernel32.dll", "GetFileAttributesW",
+                                            rig::AsAddress(&SlowGetFileAttributesW));
+                RealGetFileAttributesW =
+                    rig::AsFunction<GetFileAttributesWFunction>(slow.original());
+                session.SelectInView(L"\\\\fs01\\share\\見積書 に保存しました。");
+                session.PressShiftO(session.view());
+                waited = GetTickCount() - waited;
+                EXPECT_EQ(log.launches.size(), 1u);
+                for (const rig::ShellLaunch& launch : log.launches) {
+                    EXPECT_EQ(launch.parameters, L"\"\\\\fs01\\share\\見積書 に保存しました。\\\"");
+                    EXPECT_TRUE(launch.progressVisible);
+                }
+                EXPECT_EQ(log.createdDialogs.size(), 1u)
+                    << "one progress window, from the checks on";
+            }  // the host unloads the plug-in
+            EXPECT_GE(waited, 2900u);
+            EXPECT_EQ(FileChecks, 0);
+            EXPECT_NE(GetModuleHandleW(library), nullptr) << "the running check keeps the library";
+            SetEvent(SlowCheckRelease);
+            for (int i = 0; i < 200 && GetModuleHandleW(library) != nullptr; ++i) Sleep(50);
+            EXPECT_EQ(FileChecks, 1);
+            EXPECT_EQ(GetModuleHandleW(library), nullptr) << "the check ended and let it go";
+            server.reset();
+            std::exit(testing::Test::HasFailure() ? 1 : 0);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 // ---- The progress window ---------------------------------------------------------------------
