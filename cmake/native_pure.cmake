@@ -35,8 +35,11 @@ add_executable(cvt_native_tests
     ${CVT_ROOT}/tests/native/path_ends_test.cpp
     ${CVT_ROOT}/tests/native/launch_plan_test.cpp
     ${CVT_ROOT}/tests/native/question_text_test.cpp
-    ${CVT_ROOT}/tests/native/menu_caption_test.cpp)
+    ${CVT_ROOT}/tests/native/menu_caption_test.cpp
+    ${CVT_ROOT}/tests/native/mail_corpus_test.cpp)
 target_link_libraries(cvt_native_tests PRIVATE cvt_pure GTest::gtest_main)
+target_compile_definitions(cvt_native_tests PRIVATE
+    CVT_MAIL_CORPUS="${CVT_ROOT}/tests/native/mail-lines.tsv")
 gtest_discover_tests(cvt_native_tests DISCOVERY_MODE PRE_TEST)
 
 if(CVT_FUZZ AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")

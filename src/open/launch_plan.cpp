@@ -1,5 +1,6 @@
 #include "open/launch_plan.h"
 
+#include "open/path_ends.h"
 #include "open/path_logic.h"
 
 namespace cvt {
@@ -20,7 +21,20 @@ OpenVerdict PrepareOpen(char16_t* workCopy, char16_t** pathOut) {
     char16_t* path = ExtractPath(workCopy);
     if (path == nullptr || *path == u'\0') return OpenVerdict::kNoPath;
     *pathOut = path;
-    return ValidatePath(path) ? OpenVerdict::kLaunch : OpenVerdict::kInvalidPath;
+    if (ValidatePath(path)) return OpenVerdict::kLaunch;
+    // A sentence after the path may hold what no name may ("ご確認ください?", "10:00"): the
+    // name then ends at the longest candidate end before it, when there is one.
+    const std::size_t restStart = CuttableRestStart(path);
+    if (restStart == 0) return OpenVerdict::kInvalidPath;
+    std::size_t ends[kMostCandidateEnds];
+    const std::size_t count = ListCandidateEnds(path, restStart, ends, kMostCandidateEnds);
+    for (std::size_t i = 0; i < count; ++i) {
+        const char16_t kept = path[ends[i]];
+        path[ends[i]] = u'\0';
+        if (ValidatePath(path)) return OpenVerdict::kLaunch;
+        path[ends[i]] = kept;
+    }
+    return OpenVerdict::kInvalidPath;
 }
 
 OpenVerdict PrepareOpen(const char16_t* selectedText, char16_t* workCopy, std::size_t workCapacity,

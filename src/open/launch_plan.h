@@ -75,9 +75,10 @@ enum class OpenVerdict {
     kLaunch,       // *pathOut is the path to launch
 };
 
-// Extracts and validates the path in workCopy, trimming it in place. An empty path (a
-// carriage return right before the ":\" pair) opens nothing, like no path at all. *pathOut
-// is set to the path for kLaunch and kInvalidPath, to nullptr for kNoPath.
+// Reads and validates the path in workCopy, in place. A path that holds a character no path
+// may hold only in a sentence after its last folder ends at the longest candidate end before
+// that sentence. *pathOut is set to the path for kLaunch and kInvalidPath, to nullptr for
+// kNoPath.
 OpenVerdict PrepareOpen(char16_t* workCopy, char16_t** pathOut);
 
 // Copies selectedText into workCopy (workCapacity characters, see WorkCopyCapacity) and

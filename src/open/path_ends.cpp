@@ -6,10 +6,11 @@ namespace {
 
 bool IsSpace(char16_t c) { return c == u' ' || c == u'\u3000'; }
 
-// Characters that begin a remark after a name: the end lies before them.
+// Characters that begin a remark after a name: the end lies before them. The particle を
+// never begins a word, so after a backslash it begins the sentence ("…\日報\を見てください").
 bool StartsRemark(char16_t c) {
     return c == u'\u3002' || c == u'\u3001' || c == u'\uFF0E' || c == u'\uFF0C' || c == u'(' ||
-           c == u'\uFF08';
+           c == u'\uFF08' || c == u'\u3092';
 }
 
 bool IsAsciiAlphanumeric(char16_t c) {

@@ -21,7 +21,8 @@ std::size_t CuttableRestStart(const char16_t* path);
 // The explicit candidate ends of path after restStart (from CuttableRestStart), as lengths of
 // path to keep, longest first, each at least restStart and shorter than path: before a run
 // of spaces (U+0020, U+3000) that more text follows, and before a remark that starts with
-// U+3002, U+3001, U+FF0E, U+FF0C, '(' or U+FF08; spaces right before an end are dropped.
+// U+3002, U+3001, U+FF0E, U+FF0C, '(', U+FF08 or the particle U+3092; spaces right before an
+// end are dropped.
 // Writes at most capacity ends and returns how many.
 std::size_t ListCandidateEnds(const char16_t* path, std::size_t restStart, std::size_t* ends,
                               std::size_t capacity);

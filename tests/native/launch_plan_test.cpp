@@ -196,6 +196,13 @@ INSTANTIATE_TEST_SUITE_P(
         OpenRow{"LateColon", u"D:\\data\\x:y", OpenVerdict::kInvalidPath, u"D:\\data\\x:y"},
         // A carriage return right before the colon leaves nothing to open.
         OpenRow{"EmptyPath", u"ab\r:\\x", OpenVerdict::kNoPath, u""},
+        // What no name may hold, in a sentence after the path, ends the name before it.
+        OpenRow{"QuestionInSentence", u"\\\\fs01\\s\\資料 ありますか?", OpenVerdict::kLaunch,
+                u"\\\\fs01\\s\\資料"},
+        OpenRow{"UrlInRemark", u"\\\\fs01\\s\\資料 (詳細→http://intra/x)", OpenVerdict::kLaunch,
+                u"\\\\fs01\\s\\資料"},
+        OpenRow{"ForbiddenInName", u"\\\\fs01\\s\\a*b c", OpenVerdict::kInvalidPath,
+                u"\\\\fs01\\s\\a*b c"},
         OpenRow{"Empty", u"", OpenVerdict::kNoPath, u""}),
     [](const testing::TestParamInfo<OpenRow>& info) { return info.param.name; });
 

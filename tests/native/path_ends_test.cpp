@@ -38,6 +38,7 @@ const EndsRow kRows[] = {
     {u"\\\\fs01\\share\\my docs  （メモ）", 13, {20, 15}, u'm', {{u"MY DOCS", 7}, {u"my", 2}}},
     // The folder itself when the rest starts with a space; "." and ".." are no names.
     {u"\\\\fs01\\share\\営業部\\ に置きました", 17, {17}, 0, {{u".", 0}, {u"..", 0}}},
+    {u"\\\\fs01\\share\\日報\\を見てください", 16, {16}, 0, {}},
     // A word of the mail is no name's end, nor is the middle of a surrogate pair.
     {u"C:\\reports2024 here", 3, {14}, u'r', {{u"reports", 0}, {u"reports2024", 11}}},
     {u"C:\\\U0002000B\U0002000Bです",
