@@ -626,7 +626,7 @@ TEST_F(OutsideServer, NothingIsCheckedBeforeYesAndThenThePlaceTheChecksFindOpens
     FileChecks = 0;
     OpenOutside(kLine, [&](HWND d) {
         checksBeforeYes = FileChecks;
-        rig::PressKey(d, VK_RETURN);
+        rig::Click(d, IDYES);
     });
     EXPECT_EQ(checksBeforeYes, 0);
     ASSERT_EQ(observer_->log().dialogBoxes.size(), 1u);
