@@ -4,8 +4,8 @@
 
 #include <utility>
 
-#include "host/host_texts.h"
-#include "host/module.h"
+#include "common/texts_cp932.h"
+#include "common/plugin_lifetime.h"
 #include "settings/settings_store.h"
 
 namespace cvt {
