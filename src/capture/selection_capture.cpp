@@ -66,10 +66,12 @@ bool SaysNothingIsSelected(HWND window) {
 }
 
 // The owner of a promised format renders it inside GetClipboardData: an owner that has
-// stopped answering would hold the host there, and the clipboard with it.
+// stopped answering would hold the host there, and the clipboard with it. A window of this
+// thread renders within the call itself, and counts as hung only because this thread is busy.
 bool ClipboardOwnerIsHung() {
     HWND owner = GetClipboardOwner();
-    return owner != nullptr && IsHungAppWindow(owner);
+    return owner != nullptr && GetWindowThreadProcessId(owner, nullptr) != GetCurrentThreadId() &&
+           IsHungAppWindow(owner);
 }
 
 // The host copies its selection to the clipboard, which changes once: the host's copy replaces

@@ -128,6 +128,7 @@ const Exemption kExemptions[] = {
     {"IsHungAppWindow", "FALSE is also the answer for an owner that responds"},
     {"GetPropA", "null is also the answer for a window without the mark"},
     {"EnumThreadWindows", "FALSE is also the answer when the search found its window"},
+    {"GetWindowThreadProcessId", "0 is also the answer for a window that is gone"},
     {"IsDBCSLeadByte", kPureCode},
     {"lstrcmpiA", kPureCode},
     {"PeekMessageW", "FALSE is also the answer when no message waits"},
