@@ -179,7 +179,8 @@ void HoldThroughTheRestore(void* holder) { static_cast<rig::ClipboardHolder*>(ho
 
 // Ends the process with 0 when all is well: the watches on the freed library are never undone.
 [[noreturn]] void ExitWhileRunning(ExitMoment moment, bool staysLoaded) {
-    rig::WriteDword(L"TrivaneConfirm", 0);
+    rig::CreateSettingsKey();
+    rig::WriteDword(L"TrivaneConfirm", 0);  // a question would wait for an answer for ever
     rig::HostSession session(L"");
     if (!session.ok()) std::exit(10);
     rig::PluginObserver& observer = session.Observe();
