@@ -177,8 +177,11 @@ const ExitCase kExitCases[] = {
 // than the capture waits and shorter than the exit does.
 void HoldThroughTheRestore(void* holder) { static_cast<rig::ClipboardHolder*>(holder)->Hold(1600); }
 
+LONG WINAPI EndOnCrash(EXCEPTION_POINTERS*) { ExitProcess(99); }
+
 // Ends the process with 0 when all is well: the watches on the freed library are never undone.
 [[noreturn]] void ExitWhileRunning(ExitMoment moment, bool staysLoaded) {
+    SetUnhandledExceptionFilter(&EndOnCrash);  // code of the freed library ran
     rig::CreateSettingsKey();
     rig::WriteDword(L"TrivaneConfirm", 0);  // a question would wait for an answer for ever
     rig::HostSession session(L"");
@@ -208,10 +211,10 @@ void HoldThroughTheRestore(void* holder) { static_cast<rig::ClipboardHolder*>(ho
         if (!pending && !IsWindow(observer.log().lastProgressWindow)) std::exit(13);
         standin::UnloadPlugin();
     }
-    rig::PumpMessages(600);  // what would still run of the library runs here
     if ((GetModuleHandleW(path) != nullptr) != staysLoaded) std::exit(14);
     if (IsWindow(observer.log().lastProgressWindow)) std::exit(15);
     if (rig::ClipboardUnicodeText(source.window()) != L"利用者の文") std::exit(16);
+    rig::PumpMessages(600);  // what would still run of the library runs here
     delete holder;
     std::exit(0);
 }
