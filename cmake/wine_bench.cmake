@@ -6,10 +6,11 @@ set(CVT_CLIPBOARD_HELPERS ${CVT_ROOT}/tests/wine/rig/clipboard_helpers)
 add_library(cvt_capture_probe SHARED
     ${CVT_ROOT}/src/common/allocation.cpp
     ${CVT_ROOT}/src/capture/clipboard_backup.cpp
+    ${CVT_ROOT}/src/capture/direct_read.cpp
     ${CVT_ROOT}/src/capture/restore_retry.cpp
     ${CVT_ROOT}/src/capture/selection_capture.cpp
     ${CVT_ROOT}/src/capture/selected_text.cpp
-    ${CVT_ROOT}/src/host/module.cpp
+    ${CVT_ROOT}/src/common/plugin_lifetime.cpp
     ${CVT_ROOT}/src/settings/settings_store.cpp
     ${CVT_CLIPBOARD_HELPERS}/capture_probe.cpp)
 set_target_properties(cvt_capture_probe PROPERTIES PREFIX "")

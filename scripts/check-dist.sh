@@ -220,7 +220,7 @@ report(scalar(@dialogTexts) . " dialog titles and control texts stand in the rea
 
 # The tools-menu item, the name in the host's plug-in list, and the two messages with their
 # titles, line by line without their leading blanks.
-my $texts = 'src/host/host_texts_cp932.cpp';
+my $texts = 'src/common/texts_cp932.cpp';
 # A title or a name is looked for where the readme gives it, since a short one could stand
 # anywhere.
 my @messageLines = (

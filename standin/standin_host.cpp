@@ -11,6 +11,9 @@ namespace {
 constexpr wchar_t kMainClass[] = L"CvStandinMain";
 constexpr wchar_t kComposeClass[] = L"CvStandinCompose";
 constexpr wchar_t kPanelClass[] = L"CvStandinPanel";
+// The host's own text windows: an edit control under a class name of the host's, which says
+// its selection only through the copy command, like a text window of the real host.
+constexpr wchar_t kTextClass[] = L"CvStandinText";
 constexpr wchar_t kKindProperty[] = L"CvStandinMenuKind";
 constexpr wchar_t kProcProperty[] = L"CvStandinEditProc";
 
@@ -32,6 +35,7 @@ struct Host {
     HWND header = nullptr;
     HWND view = nullptr;
     CopyMode copyMode = CopyMode::Unicode;
+    TextClass textClass = TextClass::Host;
     bool selectionSaid = true;
     int copyCommands = 0;
     bool quitOnDestroy = true;
@@ -152,9 +156,17 @@ LRESULT CALLBACK TextWindowProc(HWND edit, UINT message, WPARAM wParam, LPARAM l
 }
 
 HWND CreateTextWindow(HWND parent, int id, DWORD style, int kind, const wchar_t* text) {
-    HWND edit = CreateWindowExW(
-        WS_EX_CLIENTEDGE, L"EDIT", text, WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | style, 0, 0, 100,
-        20, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), TheHost().instance, nullptr);
+    static const wchar_t* const kClassNames[] = {kTextClass, L"Edit", L"RichEdit20W",
+                                                 L"RichEdit20A"};
+    const TextClass textClass = TheHost().textClass;
+    if (textClass == TextClass::RichEdit20W || textClass == TextClass::RichEdit20A) {
+        static HMODULE richEdit = LoadLibraryW(L"riched20.dll");
+        if (richEdit == nullptr) return nullptr;
+    }
+    HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, kClassNames[static_cast<int>(textClass)], text,
+                                WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | style, 0, 0, 100, 20,
+                                parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                TheHost().instance, nullptr);
     if (edit == nullptr) return nullptr;
     SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), 0);
     SetPropW(edit, kKindProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(kind)));
@@ -283,7 +295,13 @@ bool RegisterHostClasses(HINSTANCE instance) {
     ok = RegisterClassExW(&windowClass) != 0 && ok;
     windowClass.lpfnWndProc = &PanelProc;
     windowClass.lpszClassName = kPanelClass;
-    return RegisterClassExW(&windowClass) != 0 && ok;
+    ok = RegisterClassExW(&windowClass) != 0 && ok;
+    WNDCLASSEXW text = {};
+    text.cbSize = sizeof(text);
+    ok = GetClassInfoExW(nullptr, L"EDIT", &text) != 0 && ok;
+    text.hInstance = instance;
+    text.lpszClassName = kTextClass;
+    return RegisterClassExW(&text) != 0 && ok;
 }
 
 HWND CreateHostWindows(HINSTANCE instance, const wchar_t* mailText) {
@@ -324,6 +342,7 @@ HWND MessageView() { return TheHost().view; }
 HWND MailList() { return TheHost().list; }
 void SetMessageText(const wchar_t* text) { SetWindowTextW(TheHost().view, text); }
 void SetCopyMode(CopyMode mode) { TheHost().copyMode = mode; }
+void SetTextClass(TextClass textClass) { TheHost().textClass = textClass; }
 void SetSelectionSaid(bool said) { TheHost().selectionSaid = said; }
 int CopyCommandsAnswered() { return TheHost().copyCommands; }
 void SetQuitOnDestroy(bool quit) { TheHost().quitOnDestroy = quit; }

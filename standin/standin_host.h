@@ -27,6 +27,14 @@ enum class CopyMode {
     Nothing,   // answers without touching the clipboard
 };
 
+// The window class of the text windows made from now on.
+enum class TextClass {
+    Host,  // the host's own class: an edit control that gives its selection by copying it
+    Edit,  // the standard controls, whose selection the plug-in reads from the control
+    RichEdit20W,
+    RichEdit20A,
+};
+
 struct PluginExports {
     HMODULE module = nullptr;
     int(WINAPI* OnStart)() = nullptr;
@@ -48,6 +56,7 @@ HWND MessageView();
 HWND MailList();
 void SetMessageText(const wchar_t* text);
 void SetCopyMode(CopyMode mode);
+void SetTextClass(TextClass textClass);
 // Whether the text windows answer EM_GETSEL; a window of another kind leaves its outputs alone.
 void SetSelectionSaid(bool said);
 int CopyCommandsAnswered();

@@ -26,9 +26,22 @@ bool IsTextFormat(UINT format) {
 
 // Formats that are never saved: a private format's data (0x200 to 0x2FF) and owner-display
 // painting mean something only inside the process that placed them, and neither can be
-// rendered again once that owner has let go of the clipboard.
+// rendered again once that owner has let go of the clipboard. The GDI object formats (0x300 to
+// 0x3FF) hold a handle that the system does not free when the clipboard is emptied: each one
+// put back would leak a block.
 bool IsOwnersOnly(UINT format) {
-    return format == CF_OWNERDISPLAY || (format >= CF_PRIVATEFIRST && format <= CF_PRIVATELAST);
+    return format == CF_OWNERDISPLAY || (format >= CF_PRIVATEFIRST && format <= CF_PRIVATELAST) ||
+           (format >= CF_GDIOBJFIRST && format <= CF_GDIOBJLAST);
+}
+
+// The end of the current gesture's time for clipboard waits, while one runs.
+bool BudgetRunning = false;
+DWORD BudgetStart = 0;
+DWORD BudgetLength = 0;
+
+DWORD BudgetLeft() {
+    const DWORD spent = GetTickCount() - BudgetStart;
+    return spent < BudgetLength ? BudgetLength - spent : 0;
 }
 
 // The GDI objects some formats carry instead of a global block; the display forms carry the
@@ -227,7 +240,16 @@ UINT NextFormat(UINT format, bool* broken) {
 
 }  // namespace
 
+ClipboardWaitBudget::ClipboardWaitBudget(DWORD milliseconds) {
+    BudgetRunning = true;
+    BudgetStart = GetTickCount();
+    BudgetLength = milliseconds;
+}
+
+ClipboardWaitBudget::~ClipboardWaitBudget() { BudgetRunning = false; }
+
 bool OpenClipboardPatiently(HWND owner, DWORD patience) {
+    if (BudgetRunning && BudgetLeft() < patience) patience = BudgetLeft();
     const DWORD start = GetTickCount();
     for (;;) {
         if (OpenClipboard(owner)) return true;
@@ -301,13 +323,23 @@ int ClipboardBackup::Backup(HWND owner, int allFormats) {
         Clear();
         return 0;
     }
-    EmptyClipboard();
+    // Left as it is: the host's copy replaces it, and every change of the clipboard wakes
+    // clipboard history, remote desktop and clipboard managers, which then hold it.
+    sequence_ = GetClipboardSequenceNumber();
     return 1;
 }
 
-int ClipboardBackup::Restore(HWND owner, DWORD patience) {
+int ClipboardBackup::Restore(HWND owner, DWORD patience, DWORD expectedSequence) {
     ClipboardSession clipboard(OpenClipboardPatiently(owner, patience));
     if (!clipboard) return 0;
+    // Compared while the clipboard is ours, so nothing can come between: something copied
+    // since the host's copy is the user's newer choice and stays.
+    const DWORD sequence = GetClipboardSequenceNumber();
+    if (expectedSequence != kAnySequence && sequence != 0 && sequence != expectedSequence) {
+        clipboard.Close();
+        Clear();
+        return 1;
+    }
     EmptyClipboard();
     for (std::size_t i = 0; i < entries_.count; ++i) PutBack(*entries_.items[i]);
     clipboard.Close();

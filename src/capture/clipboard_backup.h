@@ -37,6 +37,21 @@ struct ClipboardEntry {
 // restore waits longer, since giving up there leaves the user without their clipboard.
 inline constexpr DWORD kCapturePatience = 500;
 inline constexpr DWORD kRestorePatience = 1000;
+// All waits of one gesture together: the host's thread is never held longer for the clipboard
+// (the host's own copy and an owner's rendering of its data aside).
+inline constexpr DWORD kGestureClipboardBudget = 2000;
+
+// While one lives, every OpenClipboardPatiently waits at most what is left of its time.
+class ClipboardWaitBudget {
+public:
+    explicit ClipboardWaitBudget(DWORD milliseconds);
+    ~ClipboardWaitBudget();
+    ClipboardWaitBudget(const ClipboardWaitBudget&) = delete;
+    ClipboardWaitBudget& operator=(const ClipboardWaitBudget&) = delete;
+};
+
+// A Restore that puts back whatever the clipboard holds now.
+inline constexpr DWORD kAnySequence = 0xFFFFFFFF;
 
 // Opens the clipboard for owner, trying again until patience milliseconds have passed (0: one
 // try). While it waits, messages sent to this thread are handled: the program that holds the
@@ -55,14 +70,19 @@ public:
     ClipboardBackup& operator=(const ClipboardBackup&) = delete;
 
     // Saves the clipboard (every format when allFormats is non-zero, otherwise CF_TEXT,
-    // CF_OEMTEXT and CF_UNICODETEXT) and empties it under owner. 1 on success; 0 when the
-    // clipboard cannot be opened, its formats cannot all be listed or memory for the copies
-    // runs out, and the clipboard is then left as it was, with nothing saved.
+    // CF_OEMTEXT, CF_UNICODETEXT and the privacy marks) and leaves it as it is. 1 on success;
+    // 0 when the clipboard cannot be opened, its formats cannot all be listed or memory for
+    // the copies runs out, and nothing is saved then.
     int Backup(HWND owner, int allFormats);
-    // Puts the saved formats back under owner, then clears. 0 when the clipboard cannot be
-    // opened within patience milliseconds; the saved formats then stay until the next Restore,
-    // Backup or Clear.
-    int Restore(HWND owner, DWORD patience = kRestorePatience);
+    // The clipboard's sequence number when the last Backup closed it.
+    DWORD sequence() const { return sequence_; }
+    // Puts the saved formats back under owner, then clears. When the clipboard's sequence
+    // number, read once it is open, is not expectedSequence, something newer was copied: the
+    // saved formats are dropped and the clipboard is left alone. 1 in both cases; 0 when the
+    // clipboard cannot be opened within patience milliseconds, and the saved formats then
+    // stay until the next Restore, Backup or Clear.
+    int Restore(HWND owner, DWORD patience = kRestorePatience,
+                DWORD expectedSequence = kAnySequence);
     // Releases every saved entry. The list's storage stays for the next Backup.
     void Clear();
 
@@ -76,6 +96,7 @@ private:
         std::size_t capacity = 0;
     };
     EntryList entries_;
+    DWORD sequence_ = 0;
 };
 
 // The one backup, used by the selection capture.

@@ -4,8 +4,10 @@
 #include <new>
 
 #include "capture/clipboard_backup.h"
+#include "capture/direct_read.h"
 #include "capture/restore_retry.h"
 #include "capture/selected_text.h"
+#include "common/plugin_lifetime.h"
 #include "common/win_handles.h"
 #include "settings/settings_store.h"
 
@@ -23,6 +25,11 @@ constexpr WORD kArrowCursor = 32512;  // IDC_ARROW
 // looking one up costs about as much as a small capture's clipboard calls.
 HCURSOR g_waitCursor = nullptr;
 HCURSOR g_arrowCursor = nullptr;
+
+// A capture that waits for the clipboard handles the messages other threads send, and one of
+// them may be a gesture or a menu of the host: it must not start a second capture, whose backup
+// would replace the saved contents of the first.
+bool Capturing = false;
 
 HCURSOR SystemCursor(HCURSOR* loaded, WORD id) {
     if (*loaded == nullptr) *loaded = LoadCursorA(nullptr, MAKEINTRESOURCEA(id));
@@ -59,13 +66,17 @@ bool SaysNothingIsSelected(HWND window) {
 }
 
 // The owner of a promised format renders it inside GetClipboardData: an owner that has
-// stopped answering would hold the host there, and the clipboard with it.
+// stopped answering would hold the host there, and the clipboard with it. A window of this
+// thread renders within the call itself, and counts as hung only because this thread is busy.
 bool ClipboardOwnerIsHung() {
     HWND owner = GetClipboardOwner();
-    return owner != nullptr && IsHungAppWindow(owner);
+    return owner != nullptr && GetWindowThreadProcessId(owner, nullptr) != GetCurrentThreadId() &&
+           IsHungAppWindow(owner);
 }
 
-std::uint32_t CaptureAroundBackup(HWND window) {
+// The host copies its selection to the clipboard, which changes once: the host's copy replaces
+// the user's contents, which are saved before and put back after.
+std::uint32_t CaptureThroughCopy(HWND window) {
     // Typing a capital O or opening a context menu without a selection costs the user
     // nothing: the clipboard is not touched.
     if (SaysNothingIsSelected(window)) {
@@ -78,34 +89,78 @@ std::uint32_t CaptureAroundBackup(HWND window) {
     }
     const bool allFormats = ReadSetting(kSettingPreserve) != 0;
     const bool saved = SavedClipboard.Backup(window, allFormats ? 1 : 0) == 1;
-    if (saved) {
-        // Only the host's copy may stand on the clipboard when the text is read.
-        ClipboardSession clipboard(OpenClipboardPatiently(window, kCapturePatience));
-        if (clipboard) EmptyClipboard();
-        clipboard.Close();
-        SendMessageA(window, WM_COMMAND, kHostCopyCommand, 0);
-    }
     ReleaseSelectedText();
     if (!saved) return kCaptureFailed;
+    // A number of 0 means that the system does not tell: then every copy counts as made, and
+    // whatever the clipboard holds at the restore is taken for the host's copy.
+    const DWORD beforeCopy = GetClipboardSequenceNumber();
+    if (beforeCopy != 0 && SavedClipboard.sequence() != 0 &&
+        beforeCopy != SavedClipboard.sequence()) {
+        // Something was copied since the backup: the host's copy would replace it, and the
+        // restore would then put back older contents. The newer copy stays.
+        SavedClipboard.Clear();
+        return kCaptureFailed;
+    }
+    SendMessageA(window, WM_COMMAND, kHostCopyCommand, 0);
+    if (beforeCopy != 0 && GetClipboardSequenceNumber() == beforeCopy) {
+        // The host copied nothing, so the clipboard still holds what the user had.
+        SavedClipboard.Clear();
+        return kCaptured;
+    }
     if (IsClipboardFormatAvailable(CF_UNICODETEXT)) TakeUnicodeText(window);
-    if (SavedClipboard.Restore(window) == 1) return kCaptured;
+    // The host's copy as it was read: anything later is another program's, and stays.
+    const DWORD read = GetClipboardSequenceNumber();
+    const DWORD afterRead = beforeCopy != 0 && read != 0 ? read : kAnySequence;
+    if (SavedClipboard.Restore(window, kRestorePatience, afterRead) == 1) return kCaptured;
     // The clipboard stays busy: what the user had goes back as soon as it is free, unless
     // something else is copied first.
-    RetryRestoreLater(window);
+    RetryRestoreLater(window, afterRead);
     return kCaptureFailed;
+}
+
+std::uint32_t Capture(HWND window) {
+    // A standard edit window says its selection itself: the clipboard is not touched at all.
+    wchar_t* text = nullptr;
+    switch (ReadSelectionDirectly(window, &text)) {
+        case DirectRead::kText:
+            ReleaseSelectedText();
+            SelectedText = text;
+            return kCaptured;
+        case DirectRead::kNothingSelected:
+            ReleaseSelectedText();
+            return kCaptured;
+        case DirectRead::kFailed:
+            ReleaseSelectedText();
+            return kCaptureFailed;
+        case DirectRead::kNotPossible:
+            break;
+    }
+    const ClipboardWaitBudget budget(kGestureClipboardBudget);
+    return CaptureThroughCopy(window);
 }
 
 }  // namespace
 
+bool CaptureRunning() { return Capturing; }
+
 std::uint32_t CaptureSelection(HWND window) {
+    if (Capturing || PluginExiting()) return kCaptureFailed;
+    Capturing = true;
     // The arrow is made sure of first: when it cannot be had, the cursor is left as it is
     // rather than turned into the wait cursor for good, or into none.
     const HCURSOR arrow = SystemCursor(&g_arrowCursor, kArrowCursor);
     const HCURSOR wait = SystemCursor(&g_waitCursor, kWaitCursor);
     if (arrow != nullptr && wait != nullptr) SetCursor(wait);
-    const std::uint32_t result = CaptureAroundBackup(window);
+    std::uint32_t result = Capture(window);
     // The arrow, not whatever showed before: the wait cursor may have replaced it.
     if (arrow != nullptr) SetCursor(arrow);
+    Capturing = false;
+    // The host ended the plug-in while the capture waited: the clipboard has been seen to, and
+    // nothing more of the gesture runs.
+    if (PluginExiting()) {
+        ReleaseSelectedText();
+        result = kCaptureFailed;
+    }
     return result;
 }
 

@@ -7,9 +7,9 @@
 
 #include "capture/selected_text.h"
 #include "capture/selection_capture.h"
+#include "common/texts_cp932.h"
 #include "common/utf16_text.h"
 #include "host/host_api.h"
-#include "host/host_texts.h"
 #include "host/menu_caption.h"
 #include "open/open_command.h"
 #include "settings/setup_dialog.h"

@@ -9,11 +9,13 @@
 
 #include "capture/restore_retry.h"
 #include "capture/selected_text.h"
-#include "capture/subclass.h"
+#include "capture/selection_capture.h"
+#include "common/plugin_lifetime.h"
+#include "common/texts_cp932.h"
 #include "host/host_api.h"
-#include "host/host_texts.h"
 #include "host/menu_integration.h"
-#include "host/module.h"
+#include "host/subclass.h"
+#include "open/progress_dialog.h"
 #include "settings/settings_store.h"
 #include "settings/setup_dialog.h"
 
@@ -64,11 +66,13 @@ BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
 }
 
 int WINAPI CVC_OnStart() {
+    const PluginEntry entered;
     HWND handles[4] = {};
     GetWindowHandlesFunction getWindowHandles = HostGetWindowHandles();
     if (getWindowHandles != nullptr &&
         getWindowHandles(&handles[0], &handles[1], &handles[2], &handles[3])) {
         InstallSubclass(handles[3]);  // the message view
+        SetFallbackOwner(GetAncestor(handles[3], GA_ROOT));
     }
     for (const wchar_t* setting :
          {kSettingConfirm, kSettingTripleClick, kSettingFile, kSettingPreserve}) {
@@ -79,25 +83,46 @@ int WINAPI CVC_OnStart() {
     return 0;
 }
 
+// Nothing of the plug-in may run once the host has freed the library: its windows go, its
+// timers stop, the clipboard it saved goes back, and where something of it must still run, the
+// library stays loaded.
 int WINAPI CVC_OnExit() {
+    const PluginEntry entered;
+    MarkPluginExiting();
     ReleaseSelectedText();
-    StopRestoreRetry();
+    bool settled = DestroyProgressWindows();
+    // A capture that is waiting for the clipboard puts it back itself before it returns.
+    if (!CaptureRunning()) SettlePendingRestoreAtExit();
+    settled = StopAllPluginTimers() && settled;
     RemoveAllSubclasses();
-    // Called from a message that the plug-in's own code dispatched (a dialog's loop): the
-    // host's FreeLibrary would return into unmapped code when that message is done.
-    if (PluginDepth > 0) PinModule();
+    // Called from a message that the plug-in's own code dispatched (a dialog's loop, a
+    // capture's wait): the host's FreeLibrary would return into unmapped code when that
+    // message is done. This call is one frame itself.
+    if (PluginDepth > 1 || !settled) PinModule();
     return 0;
 }
 
 int WINAPI CVC_OnMenuInit(HWND window, HMENU menu, int kind) {
+    const PluginEntry entered;
     return OnMenuInit(window, menu, kind);
 }
 
-int WINAPI CVC_OnOpenFolder(LPARAM) { return 0; }
-int WINAPI CVC_OnOpenMail(LPARAM) { return 0; }
-int WINAPI CVC_OnEveryMinute() { return 0; }
+// Every callback counts as a frame of the plug-in, the ones that do nothing too.
+int WINAPI CVC_OnOpenFolder(LPARAM) {
+    const PluginEntry entered;
+    return 0;
+}
+int WINAPI CVC_OnOpenMail(LPARAM) {
+    const PluginEntry entered;
+    return 0;
+}
+int WINAPI CVC_OnEveryMinute() {
+    const PluginEntry entered;
+    return 0;
+}
 
 int WINAPI CVC_OnOpenCompose(HWND composingWindow, LPARAM) {
+    const PluginEntry entered;
     if (composingWindow == nullptr) return 0;
     HWND editor = nullptr;
     FindChildById(composingWindow, kComposingEditorId, &editor);
@@ -105,18 +130,35 @@ int WINAPI CVC_OnOpenCompose(HWND composingWindow, LPARAM) {
     return 0;
 }
 
-int WINAPI CVC_OnOutgoing(LPARAM, LPARAM) { return 0; }
-int WINAPI CVC_OnKeyDispatch(LPARAM, LPARAM, LPARAM) { return 0; }
-int WINAPI CVC_OnRetrieve(LPARAM, LPARAM) { return 0; }
-int WINAPI CVC_OnSend(LPARAM) { return 0; }
-int WINAPI CVC_OnFinishRetrieve(LPARAM) { return 0; }
+int WINAPI CVC_OnOutgoing(LPARAM, LPARAM) {
+    const PluginEntry entered;
+    return 0;
+}
+int WINAPI CVC_OnKeyDispatch(LPARAM, LPARAM, LPARAM) {
+    const PluginEntry entered;
+    return 0;
+}
+int WINAPI CVC_OnRetrieve(LPARAM, LPARAM) {
+    const PluginEntry entered;
+    return 0;
+}
+int WINAPI CVC_OnSend(LPARAM) {
+    const PluginEntry entered;
+    return 0;
+}
+int WINAPI CVC_OnFinishRetrieve(LPARAM) {
+    const PluginEntry entered;
+    return 0;
+}
 
 int WINAPI CVC_OnPlugInSetup(HWND owner) {
+    const PluginEntry entered;
     RunSetupDialog(owner);
     return 1;
 }
 
 int WINAPI CVC_OnPlugInInfo(void* record) {
+    const PluginEntry entered;
     if (record == nullptr) return 0;
     CopyInfoText(record, kInfoNameOffset, kPluginName932);
     CopyInfoText(record, kInfoVendorOffset, kPluginVendor932);
@@ -125,7 +167,13 @@ int WINAPI CVC_OnPlugInInfo(void* record) {
     return 0;
 }
 
-int WINAPI CVC_OnDragDrop(LPARAM, LPARAM, LPARAM, LPARAM) { return 0; }
-int WINAPI CVC_OnBeforeFilter2(LPARAM, LPARAM, LPARAM, LPARAM) { return 0; }
+int WINAPI CVC_OnDragDrop(LPARAM, LPARAM, LPARAM, LPARAM) {
+    const PluginEntry entered;
+    return 0;
+}
+int WINAPI CVC_OnBeforeFilter2(LPARAM, LPARAM, LPARAM, LPARAM) {
+    const PluginEntry entered;
+    return 0;
+}
 
 }  // extern "C"

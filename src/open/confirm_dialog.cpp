@@ -5,10 +5,10 @@
 #include <new>
 #include <utility>
 
+#include "common/plugin_lifetime.h"
+#include "common/texts_cp932.h"
 #include "common/utf16_text.h"
 #include "common/win_handles.h"
-#include "host/host_texts.h"
-#include "host/module.h"
 #include "open/question_text.h"
 #include "settings/settings_store.h"
 

@@ -8,7 +8,7 @@
 
 #include "capture/selected_text.h"
 #include "common/utf16_text.h"
-#include "host/module.h"
+#include "common/plugin_lifetime.h"
 #include "open/confirm_dialog.h"
 #include "open/launch_plan.h"
 #include "open/place_check.h"

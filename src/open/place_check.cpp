@@ -4,9 +4,9 @@
 #include <memory>
 #include <new>
 
+#include "common/plugin_lifetime.h"
 #include "common/proc_address.h"
 #include "common/utf16_text.h"
-#include "host/module.h"
 #include "open/path_ends.h"
 #include "open/progress_dialog.h"
 

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "host/module.h"
+#include "common/plugin_lifetime.h"
 
 namespace cvt {
 
@@ -45,6 +45,15 @@ void Tick(HWND dialog) {
     if (SupportsMarqueeProgress() == 0) SendMessageA(bar, PBM_STEPIT, 0, 0);
 }
 
+// The mark of a live progress window, so that the exit can find and close every one.
+constexpr char kProgressMark[] = "CvTrivane.Progress";
+
+BOOL CALLBACK FindMarked(HWND window, LPARAM found) {
+    if (GetPropA(window, kProgressMark) == nullptr) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
 // The window being destroyed: DestroyWindow deactivates the window it destroys, and the
 // WA_INACTIVE that arrives meanwhile must not start a second, nested destruction (which,
 // under some window managers, never completes and skips WM_DESTROY and its KillTimer).
@@ -76,7 +85,8 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     const PluginEntry entered;
     switch (message) {
         case WM_INITDIALOG:
-            SetTimer(dialog, kProgressTimerId, kProgressTimerPeriod, nullptr);
+            SetPropA(dialog, kProgressMark, reinterpret_cast<HANDLE>(1));
+            StartPluginTimer(dialog, kProgressTimerId, kProgressTimerPeriod, nullptr);
             SetUpBar(dialog);
             break;
         case WM_TIMER:
@@ -90,10 +100,23 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
             CloseOnce(dialog);
             break;
         case WM_DESTROY:
-            KillTimer(dialog, kProgressTimerId);
+            StopPluginTimer(dialog, kProgressTimerId);
+            RemovePropA(dialog, kProgressMark);
             break;
     }
     return static_cast<INT_PTR>(FALSE);
+}
+
+bool DestroyProgressWindows() {
+    HWND window = nullptr;
+    while (
+        !EnumThreadWindows(GetCurrentThreadId(), &FindMarked, reinterpret_cast<LPARAM>(&window)) &&
+        window != nullptr) {
+        // One that cannot be destroyed ends the search: it would be found again and again.
+        if (!DestroyWindow(window)) return false;
+        window = nullptr;
+    }
+    return true;
 }
 
 HWND ShowProgressDialog(HWND owner) {

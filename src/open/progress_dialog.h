@@ -29,6 +29,9 @@ int SupportsMarqueeProgress();
 // Returns FALSE for every message.
 INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Destroys every progress window of this thread, at exit; false when one stays.
+bool DestroyProgressWindows();
+
 // Creates the window owned by owner and shows it; null when it could not be created. The
 // handle is good only while the window lives: it closes itself.
 HWND ShowProgressDialog(HWND owner);

@@ -1,6 +1,6 @@
 #include "settings/setup_dialog.h"
 
-#include "host/module.h"
+#include "common/plugin_lifetime.h"
 #include "res/resource_ids.h"
 #include "settings/settings_store.h"
 

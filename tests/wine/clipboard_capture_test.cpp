@@ -155,17 +155,19 @@ TEST_P(MessageViewCapture, TakesTheCopiedTextAndGivesTheUserTheirsBack) {
     g_cursorAtCopy = nullptr;
     g_copyWParam = 0;
     g_copyLParam = -1;
-    // Another program's text lands between the backup and the copy command; the capture must
-    // empty the clipboard again, or a host that copies nothing would hand over that text.
     rig::ClipboardCallWatch calls(probe_->module());
-    calls.AfterClose(1, &PlaceIntruder, &source_);
+    const DWORD sequence = GetClipboardSequenceNumber();
     EXPECT_EQ(Capture(), 0u);
     standin::SetSelectionSaid(true);
     // A window that says nothing is selected is not asked to copy, and the clipboard is left
-    // alone; every other answer is captured.
+    // alone; every other answer is captured. The clipboard changes only by the host's copy
+    // and the restore, and not at all when the host copied nothing.
     const bool copied = c.start != c.end || !c.saysSelection;
     EXPECT_EQ(standin::CopyCommandsAnswered() - copies, copied ? 1 : 0);
-    EXPECT_EQ(calls.opens() != 0, copied);
+    EXPECT_EQ(calls.opens(), copied ? (c.expected == nullptr ? 1 : 3) : 0);
+    if (c.expected == nullptr) {
+        EXPECT_EQ(GetClipboardSequenceNumber(), sequence);
+    }
     if (copied) {
         EXPECT_EQ(g_copyWParam, static_cast<WPARAM>(57634)) << "the copy command's high word";
         EXPECT_EQ(g_copyLParam, 0);
@@ -182,6 +184,19 @@ TEST_P(MessageViewCapture, TakesTheCopiedTextAndGivesTheUserTheirsBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Selections, MessageViewCapture, testing::ValuesIn(kCaptures), CaseName());
+
+// Another program copies between the backup and the host's copy: the host's copy would replace
+// it and the restore would put older contents back, so the capture gives up and it stands.
+TEST_F(SelectionCapture, ACopyAfterTheBackupStandsAndTheHostIsNotAsked) {
+    rig::ClipboardCallWatch calls(probe_->module());
+    calls.AfterClose(1, &PlaceIntruder, &source_);
+    const int copies = standin::CopyCommandsAnswered();
+    EXPECT_EQ(Capture(), kFailed);
+    EXPECT_EQ(standin::CopyCommandsAnswered(), copies);
+    EXPECT_EQ(Text(), nullptr);
+    EXPECT_EQ(ClipboardText(), L"\\\\intruder\\x");
+    ExpectSettled();
+}
 
 TEST_F(SelectionCapture, EachCaptureFreesTheTextOfTheLastOne) {
     // Allocated once and kept: the settings key's ANSI path and the backup's list.
@@ -251,25 +266,30 @@ enum class HoldAt {
     kStart,
     kAfterCopy,  // a clipboard manager reading right after the host's copy
     kRestore,
+    kRestoreAndCopy,  // another thread of the process holds the clipboard and copies into it
 };
-enum class Outcome { kCaptured, kUntouched, kRestoredLater, kNewCopyStands };
+enum class Outcome { kCaptured, kUntouched, kRestoredLater, kNewCopyStands, kCopyDuringTheWait };
 
 struct HoldCase {
     const char* name;
     HoldAt at;
     DWORD milliseconds;  // inside the capture's half second of patience, or well past it
     Outcome outcome;
+    // Another thread sends the window a gesture while the capture waits: it captures nothing.
+    bool gestureMeanwhile = false;
 };
 void PrintTo(const HoldCase& c, std::ostream* out) { *out << c.name; }
 
 const HoldCase kHolds[] = {
     {"BrieflyAtTheStart", HoldAt::kStart, 30, Outcome::kCaptured},
+    {"AtTheStartWithAGestureSentMeanwhile", HoldAt::kStart, 300, Outcome::kCaptured, true},
     {"ThroughoutTheStart", HoldAt::kStart, 3000, Outcome::kUntouched},
     {"ForAMomentAfterTheCopy", HoldAt::kAfterCopy, 400, Outcome::kCaptured},
     {"PastTheRestoreAfterTheCopy", HoldAt::kAfterCopy, 2500, Outcome::kRestoredLater},
     {"BrieflyBeforeTheRestore", HoldAt::kRestore, 30, Outcome::kCaptured},
     {"ThroughoutTheRestore", HoldAt::kRestore, 2500, Outcome::kRestoredLater},
     {"ThroughoutTheRestoreThenANewCopy", HoldAt::kRestore, 2500, Outcome::kNewCopyStands},
+    {"CopiedIntoDuringTheRestoreWait", HoldAt::kRestoreAndCopy, 300, Outcome::kCopyDuringTheWait},
 };
 
 struct HoldRequest {
@@ -292,6 +312,41 @@ void CopyThenHold(HWND window, UINT message, WPARAM wParam, LPARAM) {
     StartHold(g_holdAfterCopy);
 }
 
+// A thread of this process that takes the clipboard, keeps it for a while and copies new text.
+struct CopyDuringWait {
+    explicit CopyDuringWait(DWORD time) : milliseconds(time) {}
+    DWORD milliseconds;
+    HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread thread;
+};
+
+void StartCopyDuringWait(void* context) {
+    auto* copy = static_cast<CopyDuringWait*>(context);
+    copy->thread = std::thread([copy] {
+        HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                      nullptr, nullptr);
+        const bool opened = rig::OpenClipboardRetrying(window);
+        SetEvent(copy->opened);
+        if (!opened) return;
+        Sleep(copy->milliseconds);
+        EmptyClipboard();
+        SetClipboardData(CF_UNICODETEXT, rig::GlobalText(L"待つ間のコピー"));
+        CloseClipboard();
+        DestroyWindow(window);
+    });
+    WaitForSingleObject(copy->opened, 5000);
+}
+
+// A gesture that reaches the window while the capture waits: the host's procedure captures
+// once more, as the plug-in's window procedure would, and the answer is kept.
+rig::CaptureProbe* g_nestingProbe = nullptr;
+std::uint32_t g_nestedResult = 0;
+constexpr UINT kGestureSent = WM_APP + 26;
+
+void CaptureOnGesture(HWND window, UINT message, WPARAM, LPARAM) {
+    if (message == kGestureSent) g_nestedResult = g_nestingProbe->Capture(window);
+}
+
 class HeldClipboard : public SelectionCapture, public testing::WithParamInterface<HoldCase> {};
 
 TEST_P(HeldClipboard, CaptureWaitsThenLeavesTheClipboardAloneOrPutsItBackLater) {
@@ -306,7 +361,22 @@ TEST_P(HeldClipboard, CaptureWaitsThenLeavesTheClipboardAloneOrPutsItBackLater) 
     ASSERT_TRUE(holder.started());
     rig::ClipboardCallWatch calls(probe_->module());
     HoldRequest request{&holder, c.milliseconds};
-    if (c.at == HoldAt::kStart) {
+    CopyDuringWait copier(c.milliseconds);
+    std::thread sender;
+    g_nestingProbe = probe_.get();
+    g_nestedResult = 0;
+    if (c.gestureMeanwhile) {
+        standin::SetMessageObserver(&CaptureOnGesture);
+        sender = std::thread([this] {
+            Sleep(100);
+            SendMessageW(View(), kGestureSent, 0, 0);
+        });
+    }
+    if (c.at == HoldAt::kRestoreAndCopy) {
+        // The second close ends the reading of the copied text; the restore comes next.
+        calls.AfterClose(2, &StartCopyDuringWait, &copier);
+        request.held = true;
+    } else if (c.at == HoldAt::kStart) {
         ASSERT_TRUE(holder.Hold(c.milliseconds));
         request.held = true;
     } else if (c.at == HoldAt::kAfterCopy) {
@@ -314,18 +384,23 @@ TEST_P(HeldClipboard, CaptureWaitsThenLeavesTheClipboardAloneOrPutsItBackLater) 
         standin::SetCopyMode(standin::CopyMode::Nothing);  // the observer copies
         standin::SetMessageObserver(&CopyThenHold);
     } else {
-        // The third close ends the reading of the copied text; the restore comes next.
-        calls.AfterClose(3, &StartHold, &request);
+        calls.AfterClose(2, &StartHold, &request);
     }
     const int copies = standin::CopyCommandsAnswered();
     const std::uint32_t result = Capture();
+    if (sender.joinable()) sender.join();
+    if (copier.thread.joinable()) copier.thread.join();
+    CloseHandle(copier.opened);
     standin::SetMessageObserver(&WatchCopyCommand);
+    if (c.gestureMeanwhile) {
+        EXPECT_EQ(g_nestedResult, kFailed) << "a second capture ran";
+    }
     ASSERT_TRUE(request.held) << "the other program never had the clipboard";
     EXPECT_GT(calls.failedOpens(), 0) << "the capture never met the held clipboard";
     // Released without handling messages, so that nothing the plug-in left waiting runs yet.
     if (c.outcome == Outcome::kNewCopyStands) {
         ASSERT_TRUE(holder.WaitReleased(c.milliseconds + 2000));
-    } else {
+    } else if (c.outcome != Outcome::kCopyDuringTheWait) {
         holder.Release();
     }
     ExpectSettled();
@@ -357,6 +432,13 @@ TEST_P(HeldClipboard, CaptureWaitsThenLeavesTheClipboardAloneOrPutsItBackLater) 
             ASSERT_TRUE(source_.Place({{CF_UNICODETEXT, rig::GlobalText(L"新しいコピー")}}));
             rig::PumpMessages(1000);
             EXPECT_EQ(ClipboardText(), L"新しいコピー");
+            break;
+        case Outcome::kCopyDuringTheWait:
+            // Seen once the restore had the clipboard: the saved contents are dropped.
+            EXPECT_EQ(result, 0u);
+            EXPECT_STREQ(Text(), kPathLine);
+            rig::PumpMessages(500);
+            EXPECT_EQ(ClipboardText(), L"待つ間のコピー");
             break;
     }
 }

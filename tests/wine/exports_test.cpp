@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -153,5 +154,81 @@ TEST(Exit, FreesTheLastCaptureAndCanBeCalledTwice) {
     EXPECT_EQ(standin::Plugin().OnExit(), 0);
     EXPECT_EQ(heap.liveBlocks(), held - 1);
 }
+
+// The host ends the plug-in and frees the library while something of the plug-in can still
+// run: afterwards none of it runs (a timer or window of the freed code would crash the
+// process), the clipboard is the user's again, and the library stays loaded only while a frame
+// of it must still return. A pin lasts the process, so each case runs in a process of its own.
+enum class ExitMoment { kProgressWindowUp, kRestorePending, kInsideSetupDialog };
+
+struct ExitCase {
+    const char* name;
+    ExitMoment moment;
+    bool staysLoaded;
+};
+
+const ExitCase kExitCases[] = {
+    {"ProgressWindowUp", ExitMoment::kProgressWindowUp, false},
+    {"RestorePending", ExitMoment::kRestorePending, false},
+    {"InsideSetupDialog", ExitMoment::kInsideSetupDialog, true},
+};
+
+// Another program takes the clipboard when the capture has read the host's copy, for longer
+// than the capture waits and shorter than the exit does.
+void HoldThroughTheRestore(void* holder) { static_cast<rig::ClipboardHolder*>(holder)->Hold(1600); }
+
+LONG WINAPI EndOnCrash(EXCEPTION_POINTERS*) { ExitProcess(99); }
+
+// Ends the process with 0 when all is well: the watches on the freed library are never undone.
+[[noreturn]] void ExitWhileRunning(ExitMoment moment, bool staysLoaded) {
+    SetUnhandledExceptionFilter(&EndOnCrash);  // code of the freed library ran
+    rig::CreateSettingsKey();
+    rig::WriteDword(L"TrivaneConfirm", 0);  // a question would wait for an answer for ever
+    rig::HostSession session(L"");
+    if (!session.ok()) std::exit(10);
+    rig::PluginObserver& observer = session.Observe();
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(session.module(), path, MAX_PATH);
+    rig::ClipboardSource source;
+    if (!source.Place({{CF_UNICODETEXT, rig::GlobalText(L"利用者の文")}})) std::exit(11);
+    auto* holder = new rig::ClipboardHolder();  // ended before the process, the rest is not
+    rig::ClipboardCallWatch calls(session.module());
+    session.SelectInView(L"\\\\fs01\\share");
+    if (moment == ExitMoment::kInsideSetupDialog) {
+        // The host's window closes while the dialog is up; its loop returns into the library.
+        rig::DialogWatcher watcher([&](HWND dialog) {
+            if (rig::ClassifyDialog(dialog) == rig::DialogKind::kSetup) {
+                PostMessageW(session.main(), WM_CLOSE, 0, 0);
+            }
+        });
+        standin::Plugin().OnPlugInSetup(session.main());
+    } else {
+        if (moment == ExitMoment::kRestorePending)
+            calls.AfterClose(2, &HoldThroughTheRestore, holder);
+        session.PressShiftO(session.view());
+        const bool pending = moment == ExitMoment::kRestorePending;
+        if (observer.log().launches.size() != (pending ? 0u : 1u)) std::exit(12);
+        if (!pending && !IsWindow(observer.log().lastProgressWindow)) std::exit(13);
+        standin::UnloadPlugin();
+    }
+    if ((GetModuleHandleW(path) != nullptr) != staysLoaded) std::exit(14);
+    if (IsWindow(observer.log().lastProgressWindow)) std::exit(15);
+    if (rig::ClipboardUnicodeText(source.window()) != L"利用者の文") std::exit(16);
+    rig::PumpMessages(600);  // what would still run of the library runs here
+    delete holder;
+    std::exit(0);
+}
+
+class ExitWhileRunningTest : public testing::TestWithParam<ExitCase> {};
+
+TEST_P(ExitWhileRunningTest, NothingOfThePlugInRunsAfterwards) {
+    const ExitCase& c = GetParam();
+    EXPECT_EXIT(ExitWhileRunning(c.moment, c.staysLoaded), testing::ExitedWithCode(0), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, ExitWhileRunningTest, testing::ValuesIn(kExitCases),
+                         [](const testing::TestParamInfo<ExitCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace

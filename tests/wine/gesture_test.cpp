@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "rig/clipboard_rig.h"
 #include "rig/host_fixture.h"
 #include "rig/import_patch.h"
 
@@ -150,6 +151,12 @@ TEST_F(Gestures, TripleClickSettingOtherThanOneLeavesThePressOrdinaryButShiftOWo
     }
 }
 
+// What a key press made when the host's loop translated it, in the order it was queued.
+struct Typed {
+    UINT message;
+    WPARAM character;
+};
+
 struct KeyCase {
     const char* name;
     bool shift;
@@ -157,6 +164,9 @@ struct KeyCase {
     UINT message;
     WPARAM key;
     int launches;
+    LPARAM flags = 0;  // bit 30: the key was down already
+    // Empty: what TranslateMessage makes of the press in this thread's keyboard layout.
+    std::vector<Typed> typed = {};
 };
 
 class ShiftO : public Gestures, public testing::WithParamInterface<KeyCase> {};
@@ -176,13 +186,22 @@ int HostGot(UINT message) {
     return static_cast<int>(std::count(g_hostMessages.begin(), g_hostMessages.end(), message));
 }
 
-// As the host's loop does it: the key press is translated, which queues its character, and
-// dispatched; then the character is dispatched too, unless someone took it.
-void TypeKey(HWND window, UINT message, WPARAM key) {
+constexpr LPARAM kScanCodeO = 0x18 << 16;
+constexpr LPARAM kScanCodeX = 0x2D << 16;
+
+// As the host's loop does it: the key press is translated, which queues its characters, and
+// dispatched; then the characters are dispatched too, unless someone took them. A character
+// of the next key press, already queued behind them, always reaches the host.
+void TypeKey(HWND window, UINT message, WPARAM key, LPARAM flags = 0,
+             const std::vector<Typed>& typed = {}) {
     g_hostMessages.clear();
     standin::SetMessageObserver(&RecordHostMessage);
-    MSG press = {window, message, key, 1, 0, {0, 0}};
-    TranslateMessage(&press);
+    MSG press = {window, message, key, 1 | kScanCodeO | flags, 0, {0, 0}};
+    if (typed.empty()) TranslateMessage(&press);
+    for (const Typed& made : typed) {
+        PostMessageW(window, made.message, made.character, press.lParam);
+    }
+    PostMessageW(window, WM_CHAR, 'x', 1 | kScanCodeX);
     DispatchMessageW(&press);
     rig::PumpMessages(30);
 }
@@ -193,11 +212,17 @@ TEST_P(ShiftO, OpensOnlyForShiftOInAKeyDown) {
     const KeyCase& c = GetParam();
     SendMessageW(View(), EM_SETSEL, 0, -1);
     SetModifiers(c.shift, c.control);
-    TypeKey(View(), c.message, c.key);
+    TypeKey(View(), c.message, c.key, c.flags, c.typed);
     EXPECT_EQ(static_cast<int>(Launches().size()), c.launches);
     EXPECT_EQ(HostGot(c.message), c.launches == 0 ? 1 : 0);
+    // Exactly the press's own characters were taken: the next key's x arrives either way.
+    int typed = 1;
+    for (const Typed& made : c.typed) typed += made.message == WM_CHAR ? 1 : 0;
     if (c.launches != 0) {
-        EXPECT_EQ(HostGot(WM_CHAR), 0);
+        EXPECT_EQ(HostGot(WM_CHAR), 1);
+        EXPECT_EQ(HostGot(WM_DEADCHAR) + HostGot(WM_SYSCHAR), 0);
+    } else if (!c.typed.empty()) {
+        EXPECT_EQ(HostGot(WM_CHAR), typed);
     }
 }
 
@@ -209,6 +234,25 @@ const KeyCase kKeyCases[] = {
     {"CtrlO", false, true, WM_KEYDOWN, 'O', 0},
     {"ShiftP", true, false, WM_KEYDOWN, 'P', 0},
     {"ShiftOKeyUp", true, false, WM_KEYUP, 'O', 0},
+    {"HeldShiftORepeats", true, false, WM_KEYDOWN, 'O', 0, 0x40000000, {{WM_CHAR, 'O'}}},
+    {"DeadKeyAccentThenO", true, false, WM_KEYDOWN, 'O', 1, 0, {{WM_CHAR, L'\u00D4'}}},
+    {"DeadKeyThatDidNotCombine",
+     true,
+     false,
+     WM_KEYDOWN,
+     'O',
+     1,
+     0,
+     {{WM_CHAR, '^'}, {WM_CHAR, 'O'}}},
+    {"LetterOfAnotherLayout", true, false, WM_KEYDOWN, 'O', 1, 0, {{WM_CHAR, L'\u0429'}}},
+    {"DeadAndSystemCharacters",
+     true,
+     false,
+     WM_KEYDOWN,
+     'O',
+     1,
+     0,
+     {{WM_DEADCHAR, '`'}, {WM_SYSCHAR, 'o'}}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Keys, ShiftO, testing::ValuesIn(kKeyCases),
@@ -216,12 +260,30 @@ INSTANTIATE_TEST_SUITE_P(Keys, ShiftO, testing::ValuesIn(kKeyCases),
                              return std::string(info.param.name);
                          });
 
-TEST_F(Gestures, AutoRepeatedShiftOTriggersEachTime) {
-    SendMessageW(View(), EM_SETSEL, 0, -1);
-    SetModifiers(true, false);
-    for (int i = 0; i < 3; ++i) SendMessageW(View(), WM_KEYDOWN, 'O', 0x40000001);
-    EXPECT_EQ(Launches().size(), 3u);
+// A standard edit or rich edit control says its selection itself: the path opens and the
+// clipboard, a picture on it and its sequence number included, is not touched at all.
+class StandardControl : public Gestures, public testing::WithParamInterface<standin::TextClass> {};
+
+TEST_P(StandardControl, GivesItsSelectionWithoutTheClipboard) {
+    standin::SetTextClass(GetParam());
+    HWND editor = OpenCompose(L"\\\\fs01\\share\\reports\r\n以上");
+    ASSERT_NE(editor, nullptr);
+    SendMessageW(editor, EM_SETSEL, 0, 20);
+    rig::ClipboardSource source;
+    ASSERT_TRUE(source.Place({{CF_BITMAP, rig::MakeBitmap(8, 8, 3)}}));
+    const rig::ClipboardSnapshot before = rig::TakeSnapshot(source.window());
+    const DWORD sequence = GetClipboardSequenceNumber();
+    const int copies = standin::CopyCommandsAnswered();
+    EXPECT_EQ(rig::SendShiftO(editor), 0);
+    ExpectOneLaunchOfTheServerPath();
+    EXPECT_EQ(GetClipboardSequenceNumber(), sequence);
+    EXPECT_EQ(standin::CopyCommandsAnswered(), copies);
+    EXPECT_EQ(rig::Difference(before, rig::TakeSnapshot(source.window())), "");
 }
+
+INSTANTIATE_TEST_SUITE_P(Classes, StandardControl,
+                         testing::Values(standin::TextClass::Edit, standin::TextClass::RichEdit20W,
+                                         standin::TextClass::RichEdit20A));
 
 TEST_F(Gestures, ShiftOWithoutSelectionOpensNothingAndTheKeyReachesTheHost) {
     SendMessageW(View(), EM_SETSEL, 0, 0);
@@ -230,7 +292,7 @@ TEST_F(Gestures, ShiftOWithoutSelectionOpensNothingAndTheKeyReachesTheHost) {
     EXPECT_TRUE(Launches().empty());
     EXPECT_TRUE(MessageBoxes().empty());
     EXPECT_EQ(HostGot(WM_KEYDOWN), 1);
-    EXPECT_EQ(HostGot(WM_CHAR), 1);
+    EXPECT_EQ(HostGot(WM_CHAR), 2);  // its O and the next key's x
 }
 
 // The plug-in's procedure keeps each window's character set: text outside the ANSI code page
@@ -272,6 +334,11 @@ TEST_F(Gestures, TheTripleClickMessageReachesTheHostAfterThePlugInActed) {
     TripleClick(View(), 1);
     ASSERT_EQ(g_launchesWhenTripleClickArrived.size(), 1u);
     EXPECT_EQ(g_launchesWhenTripleClickArrived[0], 1u);
+    // The same number from another component is the host's alone.
+    PostMessageW(View(), kTripleClickMessage, 0, 0);
+    rig::PumpMessages(50);
+    ASSERT_EQ(g_launchesWhenTripleClickArrived.size(), 2u);
+    EXPECT_EQ(Launches().size(), 1u);
 }
 
 TEST_F(Gestures, WindowsKeepWorkingAfterTheHostUnloadsThePlugIn) {

@@ -439,8 +439,9 @@ TEST_F(Confirmation, AGestureElsewhereDuringTheQuestionOpensItsOwnPath) {
         asked.push_back(rig::ControlText(dialog, 1011));
         if (outer == nullptr) {
             outer = dialog;
-            // The triple click's own message: a capture and open in the editor.
-            PostMessageW(editor, 0xD1CA, 0, 0);
+            // A triple click in the editor: a capture and open there.
+            SendMessageW(editor, WM_LBUTTONDBLCLK, MK_LBUTTON, 0);
+            SendMessageW(editor, WM_LBUTTONDOWN, MK_LBUTTON, 0);
             return;
         }
         rig::Click(dialog, IDYES);

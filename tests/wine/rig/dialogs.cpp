@@ -423,7 +423,8 @@ bool PluginObserver::complete() const {
 
 // ---- Host session --------------------------------------------------------------------------
 
-HostSession::HostSession(const wchar_t* mailText) {
+HostSession::HostSession(const wchar_t* mailText, standin::TextClass textClass) {
+    standin::SetTextClass(textClass);
     main_ = standin::CreateHostWindows(GetModuleHandleW(nullptr), mailText);
     loaded_ = main_ != nullptr && standin::LoadPlugin(PluginPath().c_str());
 }

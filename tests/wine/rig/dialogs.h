@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "rig/import_patch.h"
+#include "standin/standin_host.h"
 
 namespace rig {
 
@@ -178,7 +179,9 @@ private:
 // host's window posts.
 class HostSession {
 public:
-    explicit HostSession(const wchar_t* mailText = L"");
+    // The text windows are of the host's own class unless another is named.
+    explicit HostSession(const wchar_t* mailText = L"",
+                         standin::TextClass textClass = standin::TextClass::Host);
     ~HostSession();
     HostSession(const HostSession&) = delete;
     HostSession& operator=(const HostSession&) = delete;

@@ -31,6 +31,7 @@ protected:
         Configure();
         standin::SetQuitOnDestroy(false);
         standin::SetCopyMode(standin::CopyMode::Unicode);
+        standin::SetTextClass(standin::TextClass::Host);
         standin::SetSelectionSaid(true);
         standin::State().commands.clear();
         main_ = standin::CreateHostWindows(GetModuleHandleW(nullptr), L"");

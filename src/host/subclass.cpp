@@ -1,11 +1,11 @@
-#include "capture/subclass.h"
+#include "host/subclass.h"
 
 #include <cstring>
 #include <ctime>
 #include <new>
 
 #include "capture/selection_capture.h"
-#include "host/module.h"
+#include "common/plugin_lifetime.h"
 #include "open/open_command.h"
 #include "settings/settings_store.h"
 
@@ -27,6 +27,9 @@ struct SubclassEntry {
     HWND window;
     WNDPROC previous;
     bool unicode;
+    // TripleClickMessage posted to the window by the plug-in and not yet received: the number
+    // lies in the range of registered messages, and another component's message may have it.
+    int clicksPosted;
 };
 
 // The subclassed windows: the message view and the open composing editors, so a short list
@@ -54,13 +57,17 @@ struct SubclassList {
             items = larger;
             capacity = grown;
         }
-        items[count] = {window, nullptr, false};
+        items[count] = {window, nullptr, false, 0};
         return &items[count++];
     }
     void Remove(HWND window) {
         if (SubclassEntry* entry = Find(window)) *entry = items[--count];
     }
-    ~SubclassList() { delete[] items; }
+    ~SubclassList() {
+        delete[] items;
+        items = nullptr;
+        count = capacity = 0;
+    }
 };
 SubclassList SubclassMap;
 
@@ -85,39 +92,65 @@ LONG_PTR OwnProcedure() { return reinterpret_cast<LONG_PTR>(&SubclassProc); }
 
 std::uint32_t ClockNow() { return static_cast<std::uint32_t>(std::clock()); }
 
-// The host's loop translated the key press before dispatching it, so the character of the O is
-// queued for the window already; once the press has opened something, it would type an O over
-// the selected path. With Caps Lock it is a small o, with Ctrl its control character.
-void DropTypedLetter(HWND window) {
-    constexpr WPARAM kControlO = 0x0F;
-    MSG queued;
-    if (PeekMessageW(&queued, window, WM_CHAR, WM_CHAR, PM_NOREMOVE) &&
-        (queued.wParam == 'O' || queued.wParam == 'o' || queued.wParam == kControlO)) {
-        PeekMessageW(&queued, window, WM_CHAR, WM_CHAR, PM_REMOVE);
+// The scan code of the Shift+O press being acted on (bits 16 to 23 of its lParam).
+LPARAM PressScanCode = 0;
+
+LPARAM ScanCodeOf(LPARAM lParam) { return (lParam >> 16) & 0xFF; }
+
+// The host's loop translated the key press before dispatching it, so the characters it made
+// are queued for the window already; once the press has opened something, they would be typed
+// over the selected path. Whatever they are (a capital or small O, a control character, a
+// letter of another layout, a dead key's accent or the two characters of a dead key that did
+// not combine), they carry the key's scan code.
+void DropCharactersOfPress(HWND window) {
+    static const UINT kCharacterMessages[] = {WM_CHAR, WM_DEADCHAR, WM_SYSCHAR};
+    for (bool dropped = true; dropped;) {
+        dropped = false;
+        for (UINT kind : kCharacterMessages) {
+            MSG queued;
+            if (PeekMessageW(&queued, window, kind, kind, PM_NOREMOVE | PM_NOYIELD) &&
+                ScanCodeOf(queued.lParam) == PressScanCode) {
+                PeekMessageW(&queued, window, kind, kind, PM_REMOVE | PM_NOYIELD);
+                dropped = true;
+            }
+        }
     }
 }
 
-// True when the open command acted on what the capture found.
+// True when the open command acted on what the capture found. A gesture that arrives while a
+// capture waits (sent from another thread) does nothing: the capture refuses to start.
 bool CaptureAndOpen(HWND window, void (*beforeFirstWindow)(HWND)) {
     return CaptureSelection(window) == 0 &&
            OpenSelectedPath(window, beforeFirstWindow) == OpenOutcome::kActed;
 }
 
+// Bit 30 of a key-down's lParam: the key was down already, an auto-repeat of a held key.
+constexpr LPARAM kKeyWasDown = 1 << 30;
+
 bool ShiftIsDown() { return (GetKeyState(VK_SHIFT) & 0x80) != 0; }
 
 // Acts on a gesture; true when the message was the plug-in's and must not reach the host: a
 // Shift+O that opened, asked or reported an invalid path.
-bool ActOn(HWND window, UINT message, WPARAM wParam) {
+bool ActOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case TripleClickMessage:
-            CaptureAndOpen(window, nullptr);
+            // Only the plug-in's own: any other message of that number is the host's.
+            if (SubclassEntry* entry = SubclassMap.Find(window)) {
+                if (entry->clicksPosted > 0) {
+                    --entry->clicksPosted;
+                    CaptureAndOpen(window, nullptr);
+                }
+            }
             break;
         case WM_LBUTTONDBLCLK:
             LastDoubleClickTime = ClockNow();
             break;
         case WM_KEYDOWN:
-            // Without a path the key goes on, so that typing an O keeps working.
-            return wParam == kLetterO && ShiftIsDown() && CaptureAndOpen(window, &DropTypedLetter);
+            // Without a path the key goes on, so that typing an O keeps working; a held key's
+            // repeats type as usual.
+            if (wParam != kLetterO || (lParam & kKeyWasDown) != 0 || !ShiftIsDown()) break;
+            PressScanCode = ScanCodeOf(lParam);
+            return CaptureAndOpen(window, &DropCharactersOfPress);
         case WM_LBUTTONDOWN:
             // The setting is read only for presses that can be the third of a triple click.
             // A time of 0 means no double click is pending: without that check a single
@@ -126,7 +159,10 @@ bool ActOn(HWND window, UINT message, WPARAM wParam) {
                 ClockNow() - LastDoubleClickTime <= GetDoubleClickTime() &&
                 SettingIsOne(kSettingTripleClick)) {
                 LastDoubleClickTime = 0;
-                PostMessageA(window, TripleClickMessage, 0, 0);
+                SubclassEntry* entry = SubclassMap.Find(window);
+                if (entry != nullptr && PostMessageA(window, TripleClickMessage, 0, 0)) {
+                    ++entry->clicksPosted;
+                }
             }
             break;
     }
@@ -160,6 +196,7 @@ void InstallSubclass(HWND window) {
         return;
     }
     entry->unicode = unicode;
+    entry->clicksPosted = 0;
     // What the switch replaced is what to pass on to, even if another component changed the
     // procedure since it was read above.
     entry->previous = reinterpret_cast<WNDPROC>(WriteProcedure(window, unicode, OwnProcedure()));
@@ -191,8 +228,9 @@ LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     // Kept before acting: an exit during the gesture's dialogs may put the window's own
     // procedure back and forget the entry, and this message still goes on to it.
     const SubclassEntry* known = SubclassMap.Find(window);
-    const SubclassEntry before = known != nullptr ? *known : SubclassEntry{window, nullptr, false};
-    if (ActOn(window, message, wParam)) return 0;
+    const SubclassEntry before =
+        known != nullptr ? *known : SubclassEntry{window, nullptr, false, 0};
+    if (ActOn(window, message, wParam, lParam)) return 0;
     known = SubclassMap.Find(window);
     const SubclassEntry entry = known != nullptr ? *known : before;
     if (entry.previous == nullptr) return 0;

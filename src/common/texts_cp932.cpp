@@ -1,6 +1,6 @@
 // Compiled with -finput-charset=UTF-8 -fexec-charset=CP932: every narrow literal here is
 // Shift_JIS in the binary.
-#include "host/host_texts.h"
+#include "common/texts_cp932.h"
 #include "res/version.h"
 
 namespace cvt {
