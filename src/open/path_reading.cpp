@@ -616,8 +616,10 @@ char16_t* WritePath(const Start& start, const char16_t* end, bool yenSeen, const
             continue;
         }
         const char16_t c = *r;
-        if (c == u'\\' || c == kYen || c == kWideYen || (wide && c == kWideBackslash) ||
-            (url && c == u'/')) {
+        // A yen sign after a blank is a price in the sentence after the path ("見積書 ¥5,000"),
+        // not a backslash of mixed typing.
+        const bool yen = c == kYen || c == kWideYen || (wide && c == kWideBackslash);
+        if (c == u'\\' || (yen && !IsSpace(w[-1])) || (url && c == u'/')) {
             *w++ = u'\\';
             ++r;
             continue;

@@ -137,6 +137,8 @@ const ExtractRow kExtractRows[] = {
     // A path that a mailer wrapped before one of its backslashes, in a quoted reply too.
     {"WrappedPath", u"\\\\fs01\\株式会社サンプル\n\\見積書\\a.xlsx", 0,
      u"\\\\fs01\\株式会社サンプル\\見積書\\a.xlsx", true, true, false},
+    {"WrappedWithYen", u"\u00A5\u00A5fs01\u00A5a\n> \u00A5b", 0, u"\\\\fs01\\a\\b", true, false,
+     false},
     {"WrappedQuotedPath", u"> > \\\\fs01\\2024年05月\r\n> > \\試算表.xlsx\r\n> > 以上", 4,
      u"\\\\fs01\\2024年05月\\試算表.xlsx", true, true, false},
     {"NextLineIsNoContinuation", u"\\\\fs01\\a\\\n\\b\n\\\\c", 0, u"\\\\fs01\\a\\", true, false,
@@ -149,6 +151,8 @@ const ExtractRow kExtractRows[] = {
     {"WideBackslashes", u"＼＼fs01＼share", 0, u"\\\\fs01\\share", true, false, false},
     {"WideDrive", u"Ｓ：￥営業部￥ｘ", 0, u"S:\\営業部\\ｘ", true, false, false},
     {"DriveWithYen", u"s:\u00A5営業部", 0, u"s:\\営業部", true, false, false},
+    {"PriceAfterThePath", u"\\\\fs01\\s\\見積書 \u00A550,000（税込）", 0,
+     u"\\\\fs01\\s\\見積書 \u00A550,000（税込）", true, false, true},
     {"MixedTyping", u"\\\\fs01\u00A5share￥a", 0, u"\\\\fs01\\share\\a", true, false, false},
     {"YenAfterAsciiDriveIsNoStart", u"C:\\a と \u00A5\u00A5srv\u00A5b", 0, u"C:\\a と", true, false,
      true},
