@@ -1,6 +1,7 @@
 // Finding and checking a server path (\\server\folder) or a drive path (X:\folder) in
-// captured text. All functions work on NUL-terminated UTF-16 text, compare exact code units,
-// never allocate, and trim in place by writing a NUL into the caller's buffer.
+// captured text. All functions work on NUL-terminated UTF-16 text and never allocate; the
+// reading writes the path it finds in place into the caller's buffer. The checks compare
+// exact code units: they see the path as Windows will get it.
 #pragma once
 
 namespace cvt {
