@@ -287,25 +287,30 @@ const char16_t* NextStartKey(const char16_t* p) {
     }
 }
 
-// After an ASCII drive path the yen spellings no longer count, so only "\\", "file://" and
-// "smb://" can still win over it: a search for '\\' and ':' in which most characters cost one
-// comparison.
+// After an ASCII drive path the yen spellings no longer count, so only "\\\\", "file://" and
+// "smb://" can still win over it. Each holds a pair of equal characters ('\\' or '/'), and
+// one of any two neighbours stands at an even distance from where the search begins: every
+// second character is enough to find them.
 bool FindServerAfterAsciiDrive(const char16_t* text, const char16_t* p, Start* found) {
-    auto hit = [](char16_t c) { return c <= u'\\' && (c == u'\0' || c == u'\\' || c == u':'); };
-    for (;; ++p) {
-        while (!hit(p[0]) && !hit(p[1]) && !hit(p[2]) && !hit(p[3])) p += 4;
-        while (!hit(*p)) ++p;
-        const char16_t c = *p;
+    for (;; p += 2) {
+        const char16_t c = p[0];
         if (c == u'\0') return false;
-        const std::ptrdiff_t back = p - text;
-        const char16_t* at = nullptr;
-        if (c == u'\\') {
-            if (p[1] == u'\\') at = p;
-        } else if (p[1] == u'/' && p[2] == u'/') {
-            if (back >= 4 && (p[-4] | 0x20) == u'f') at = p - 4;
-            if (back >= 3 && (p[-3] | 0x20) == u's') at = p - 3;
+        if (c == u'\\' || c == u'/') {
+            // The pair that starts before this character, then the one that starts at it.
+            const char16_t* pair = p > text && p[-1] == c ? p - 1 : (p[1] == c ? p : nullptr);
+            for (int i = 0; pair != nullptr && i < 2; ++i) {
+                const char16_t* at = nullptr;
+                if (c == u'\\') {
+                    at = pair;
+                } else if (pair - text >= 4 && pair[-1] == u':') {
+                    // "file://" or "smb://"; StartAt reads the word itself.
+                    at = pair - text >= 5 && (pair[-5] | 0x20) == u'f' ? pair - 5 : pair - 4;
+                }
+                if (at != nullptr && StartAt(text, at, true, found) && found->server) return true;
+                pair = pair != p && p[1] == c ? p : nullptr;
+            }
         }
-        if (at != nullptr && StartAt(text, at, true, found) && found->server) return true;
+        if (p[1] == u'\0') return false;
     }
 }
 

@@ -169,6 +169,8 @@ const ExtractRow kExtractRows[] = {
     {"FileUrlInAngles", u"<file://fs01/share/a b>", 1, u"\\\\fs01\\share\\a b", true, false, true},
     {"FileUrlWithoutDriveIsNoPath", u"file:///home/x", kNone, u"", false, false, false},
     {"WordEndingInFileIsNoUrl", u"profile://x/y", kNone, u"", false, false, false},
+    {"FileUrlAfterDrive", u"C:\\a と file://fs01/s", 7, u"\\\\fs01\\s", true, false, false},
+    {"SmbUrlAfterDrive", u"C:\\a（smb://fs01/s）", 5, u"\\\\fs01\\s", true, false, false},
     {"SmbUrl", u"smb://fs01/share/a", 0, u"\\\\fs01\\share\\a", true, false, false},
     {"SlashDrive", u"S:/営業部/見積書", 0, u"S:\\営業部\\見積書", true, false, false},
     {"SlashDriveAfterSpace", u"see S:/a", 4, u"S:\\a", true, false, false},
