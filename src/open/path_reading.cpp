@@ -260,31 +260,16 @@ bool StartAt(const char16_t* text, const char16_t* p, bool asciiBefore, Start* s
     return false;
 }
 
-// A filter on the low byte of the characters at which a spelling can be recognised ('\\',
-// ':', the yen signs and the full-width colon) and of the NUL: most characters pass it with
-// one test, and a hit is looked at closely.
-struct LowByteFilter {
-    std::uint32_t bits[8] = {};
-    constexpr bool Maybe(char16_t c) const { return (bits[(c & 0xFF) >> 5] >> (c & 31)) & 1u; }
-};
-
-constexpr LowByteFilter MakeStartFilter() {
-    LowByteFilter filter;
-    const char16_t keys[] = {u'\0', u'\\', u':', kYen, kWideColon, kWideYen, kWideBackslash};
-    for (char16_t c : keys) filter.bits[(c & 0xFF) >> 5] |= 1u << (c & 31);
-    return filter;
-}
-constexpr LowByteFilter kStartFilter = MakeStartFilter();
-
-// The next character at or after p that may mark a spelling, or the NUL. Unrolled; each read
-// is guarded by the one before it not being the NUL.
-const char16_t* NextStartKey(const char16_t* p) {
-    for (;; p += 4) {
-        if (kStartFilter.Maybe(p[0])) return p;
-        if (kStartFilter.Maybe(p[1])) return p + 1;
-        if (kStartFilter.Maybe(p[2])) return p + 2;
-        if (kStartFilter.Maybe(p[3])) return p + 3;
-    }
+// Every spelling holds a pair of neighbours: a backslash-like character, a colon (ASCII or
+// full-width) or the ブ of "ドライブ", then a backslash-like character or a slash ("\\\\", "X:\",
+// "X:/", "file://", "ブ\"). One of any two neighbours stands at an even distance from where
+// a search begins, so the searches below look at every second character.
+bool OpensPair(char16_t c) { return IsBackslashLike(c) || IsColonLike(c) || c == u'ブ'; }
+bool ClosesPair(char16_t c) { return IsBackslashLike(c) || c == u'/'; }
+bool MayBeInPair(char16_t c) {
+    return c <= u'\\'
+               ? (c == u'\\' || c == u':' || c == u'/')
+               : (c == kYen || c == u'ブ' || c >= kWideColon) && (OpensPair(c) || ClosesPair(c));
 }
 
 // After an ASCII drive path the yen spellings no longer count, so only "\\\\", "file://" and
@@ -320,48 +305,49 @@ bool FindStart(const char16_t* text, Start* found) {
     Start drive;
     bool driveFound = false;
     bool asciiBefore = false;
-    for (const char16_t* p = text;; ++p) {
-        p = NextStartKey(p);
-        const char16_t c = *p;
-        if (c == u'\0') break;
+    for (const char16_t* p = text;; p += 2) {
         if (asciiBefore) return FindServerAfterAsciiDrive(text, p, found) || (*found = drive, true);
-        // The spellings that hold this character, by where they would start: "\\" at it,
-        // "X:\" two before, "Xドライブ\" five before; "X:" one before a colon, "smb:" three
-        // and "file:" four before it. A neighbouring character rules most of them out before
-        // the closer look. Reads before p stay within text, reads after it stop at the NUL.
-        // Once a drive path is found, only a server path can still win.
-        const std::ptrdiff_t back = p - text;
-        std::ptrdiff_t offsets[3];
-        int count = 0;
-        if (IsBackslashLike(c)) {
-            if (IsBackslashLike(p[1])) offsets[count++] = 0;
-            if (!driveFound && back >= 2 && IsColonLike(p[-1])) offsets[count++] = 2;
-            if (!driveFound && back >= 5 && p[-1] == kDriveWord[kDriveWordLength - 1]) {
-                offsets[count++] = 5;
-            }
-        } else if (c == u':' || c == kWideColon) {
-            // Every spelling with a colon has a slash or a backslash right after it.
-            const char16_t after = p[1];
-            if (after != u'/' && !IsBackslashLike(after)) continue;
-            if (!driveFound && back >= 1) offsets[count++] = 1;
-            if (after == u'/' && p[2] == u'/' && c == u':') {
-                if (back >= 3 && (p[-3] | 0x20) == u's') offsets[count++] = 3;
-                if (back >= 4 && (p[-4] | 0x20) == u'f') offsets[count++] = 4;
+        const char16_t c = p[0];
+        if (c == u'\0') break;
+        if (MayBeInPair(c)) {
+            // The pair that ends at this character, then the one that starts at it; reads before
+            // p stay within text, reads after it stop at the NUL.
+            const char16_t* const pairs[] = {p > text ? p - 1 : nullptr, p};
+            for (const char16_t* first : pairs) {
+                if (first == nullptr || !OpensPair(first[0]) || !ClosesPair(first[1])) continue;
+                // The spellings this pair may belong to, by where they would start: "file:" and
+                // "smb:" before "://", "\\\\" at the pair, "X:" and "Xドライブ" before it.
+                // Once a drive path is found, only a server path can still win.
+                const std::ptrdiff_t back = first - text;
+                const char16_t* starts[3];
+                int count = 0;
+                if (first[0] == u':' && first[1] == u'/' && first[2] == u'/') {
+                    if (back >= 4) starts[count++] = first - 4;
+                    if (back >= 3) starts[count++] = first - 3;
+                }
+                if (IsBackslashLike(first[0])) {
+                    if (IsBackslashLike(first[1])) starts[count++] = first;
+                } else if (!driveFound && back >= 1 && IsColonLike(first[0])) {
+                    starts[count++] = first - 1;
+                } else if (!driveFound && back >= 4 && first[0] == u'ブ') {
+                    starts[count++] = first - 4;
+                }
+                for (int i = 0; i < count; ++i) {
+                    Start start;
+                    if (!StartAt(text, starts[i], asciiBefore, &start)) continue;
+                    if (start.server) {
+                        *found = start;
+                        return true;
+                    }
+                    if (!driveFound || start.at < drive.at) {
+                        drive = start;
+                        driveFound = true;
+                    }
+                    if (start.spelling == Spelling::kDrive) asciiBefore = true;
+                }
             }
         }
-        for (int i = 0; i < count; ++i) {
-            Start start;
-            if (!StartAt(text, p - offsets[i], asciiBefore, &start)) continue;
-            if (start.server) {
-                *found = start;
-                return true;
-            }
-            if (!driveFound || start.at < drive.at) {
-                drive = start;
-                driveFound = true;
-            }
-            if (start.spelling == Spelling::kDrive) asciiBefore = true;
-        }
+        if (p[1] == u'\0') break;
     }
     if (driveFound) *found = drive;
     return driveFound;
