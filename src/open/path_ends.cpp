@@ -1,10 +1,10 @@
 #include "open/path_ends.h"
 
+#include "common/char_classes.h"
+
 namespace cvt {
 
 namespace {
-
-bool IsSpace(char16_t c) { return c == u' ' || c == u'\u3000'; }
 
 // Characters that begin a remark after a name: the end lies before them. The particle を
 // never begins a word, so after a backslash it begins the sentence ("…\日報\を見てください").
@@ -12,14 +12,6 @@ bool StartsRemark(char16_t c) {
     return c == u'\u3002' || c == u'\u3001' || c == u'\uFF0E' || c == u'\uFF0C' || c == u'(' ||
            c == u'\uFF08' || c == u'\u3092';
 }
-
-bool IsAsciiAlphanumeric(char16_t c) {
-    return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
-}
-
-char16_t FoldAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c; }
-
-bool IsSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 
 }  // namespace
 
@@ -51,10 +43,10 @@ std::size_t ListCandidateEnds(const char16_t* path, std::size_t restStart, std::
     // Read backwards, so the ends come longest first and the shortest are the ones left out.
     std::size_t written = 0;
     for (std::size_t i = length; i-- > restStart && written < capacity;) {
-        const bool textAfterSpaces = i > restStart && IsSpace(path[i - 1]) && !IsSpace(path[i]);
+        const bool textAfterSpaces = i > restStart && IsBlank(path[i - 1]) && !IsBlank(path[i]);
         if (!textAfterSpaces && !StartsRemark(path[i])) continue;
         std::size_t end = i;
-        while (end > restStart && IsSpace(path[end - 1])) --end;
+        while (end > restStart && IsBlank(path[end - 1])) --end;
         ends[written++] = end;
     }
     return written;
@@ -69,7 +61,7 @@ std::size_t NameCoversRest(const char16_t* rest, const char16_t* name) {
     }
     const char16_t last = rest[n - 1], next = rest[n];
     if (last >= 0xD800 && last <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF) return 0;
-    if (IsAsciiAlphanumeric(last) && IsAsciiAlphanumeric(next)) return 0;
+    if (IsAsciiAlnum(last) && IsAsciiAlnum(next)) return 0;
     return n;
 }
 
@@ -77,7 +69,7 @@ char16_t ListingFirstCharacter(const char16_t* rest) {
     if (rest == nullptr) return 0;
     const char16_t c = rest[0];
     if (c < 0x20 || c == u'.' || c == u'*' || c == u'?' || c == u'<' || c == u'>' || c == u'"' ||
-        c == 0x7F || IsSpace(c) || StartsRemark(c) || IsSurrogate(c)) {
+        c == 0x7F || IsBlank(c) || StartsRemark(c) || IsSurrogate(c)) {
         return 0;
     }
     return c;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/char_classes.h"
 #include "open/path_logic.h"
 
 namespace cvt {
@@ -17,7 +18,6 @@ constexpr char16_t kYen = 0x00A5;
 constexpr char16_t kWideYen = 0xFFE5;
 constexpr char16_t kWideBackslash = 0xFF3C;
 constexpr char16_t kWideColon = 0xFF1A;
-constexpr char16_t kIdeographicSpace = 0x3000;
 constexpr char16_t kDriveWord[] = u"ドライブ";
 constexpr std::size_t kDriveWordLength = 4;
 
@@ -25,10 +25,7 @@ bool IsYenSign(char16_t c) { return c == kYen || c == kWideYen || c == kWideBack
 bool IsBackslashLike(char16_t c) { return c == u'\\' || IsYenSign(c); }
 bool IsColonLike(char16_t c) { return c == u':' || c == kWideColon; }
 bool IsControl(char16_t c) { return c < 0x20; }
-bool IsSpace(char16_t c) { return c == u' ' || c == kIdeographicSpace; }
 
-bool IsAsciiLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
-bool IsAsciiAlnum(char16_t c) { return IsAsciiLetter(c) || (c >= u'0' && c <= u'9'); }
 bool IsWideLetter(char16_t c) {
     return (c >= 0xFF21 && c <= 0xFF3A) || (c >= 0xFF41 && c <= 0xFF5A);
 }
@@ -149,7 +146,7 @@ bool IsListPunctuation(char16_t c) {
 // Characters that may let a path start directly after them: a new path in running text
 // stands after a space, a bracket, list punctuation or a line break.
 bool SeparatesPaths(char16_t c) {
-    return IsSpace(c) || IsBracket(c) || IsListPunctuation(c) || IsControl(c);
+    return IsBlank(c) || IsBracket(c) || IsListPunctuation(c) || IsControl(c);
 }
 
 enum class Spelling {
@@ -175,8 +172,7 @@ struct Start {
 bool MatchesWordAt(const char16_t* p, const char16_t* lowerWord) {
     for (; *lowerWord != u'\0'; ++p, ++lowerWord) {
         const char16_t c = *p;  // the NUL fails the comparison before anything past it is read
-        const char16_t lower = (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
-        if (lower != *lowerWord) return false;
+        if (FoldAscii(c) != *lowerWord) return false;
     }
     return true;
 }
@@ -195,7 +191,7 @@ bool MatchUrl(const char16_t* p, bool file, Start* start) {
     start->at = p;
     start->body = body;
     if (!file) {
-        if (slashes != 2 || *body == u'\0' || IsSpace(*body) || IsControl(*body)) return false;
+        if (slashes != 2 || *body == u'\0' || IsBlank(*body) || IsControl(*body)) return false;
         start->spelling = Spelling::kSmbUrl;
         start->server = true;
         return true;
@@ -210,7 +206,7 @@ bool MatchUrl(const char16_t* p, bool file, Start* start) {
         start->urlDrive = true;
         return true;
     }
-    if ((slashes == 2 || slashes == 4 || slashes == 5) && *body != u'\0' && !IsSpace(*body) &&
+    if ((slashes == 2 || slashes == 4 || slashes == 5) && *body != u'\0' && !IsBlank(*body) &&
         !IsControl(*body)) {
         start->server = true;
         return true;
@@ -443,7 +439,7 @@ const char16_t* ContinuationAfter(const char16_t* p) {
     if (*q == u'\r') ++q;
     if (*q == u'\n') ++q;
     if (q == p) return nullptr;  // another control character
-    while (*q == u'>' || *q == u'＞' || IsSpace(*q)) ++q;
+    while (*q == u'>' || *q == u'＞' || IsBlank(*q)) ++q;
     return IsBackslashLike(q[0]) && !IsBackslashLike(q[1]) ? q : nullptr;
 }
 
@@ -610,7 +606,7 @@ char16_t* WritePath(const Start& start, const char16_t* end, bool yenSeen, const
         // A yen sign after a blank is a price in the sentence after the path ("見積書 ¥5,000"),
         // not a backslash of mixed typing.
         const bool yen = c == kYen || c == kWideYen || (wide && c == kWideBackslash);
-        if (c == u'\\' || (yen && !IsSpace(w[-1])) || (url && c == u'/')) {
+        if (c == u'\\' || (yen && !IsBlank(w[-1])) || (url && c == u'/')) {
             *w++ = u'\\';
             ++r;
             continue;

@@ -1,5 +1,7 @@
 #include "open/question_text.h"
 
+#include "common/char_classes.h"
+
 namespace cvt {
 
 namespace {
@@ -7,12 +9,6 @@ namespace {
 constexpr char16_t kEllipsis[] = u"...";
 constexpr std::size_t kEllipsisLength = 3;
 constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
-
-bool IsAsciiAlnum(char16_t c) {
-    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-}
-
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 bool IsOneOf(char16_t c, const char16_t* set) {
     for (; *set != u'\0'; ++set) {
